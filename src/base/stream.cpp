@@ -75,9 +75,7 @@ int64_t ReadOnlyMemoryStream::Read(void* buffer, int64_t count) {
   return n;
 }
 
-int64_t ReadOnlyMemoryStream::Write(const void*, int64_t) {
-  throw KoruError(kReadOnlyStreamError);
-}
+int64_t ReadOnlyMemoryStream::Write(const void*, int64_t) { throw KoruError(kReadOnlyStreamError); }
 
 void ReadOnlyMemoryStream::SetPosition(int64_t position) {
   position_ = std::max<int64_t>(position, 0);

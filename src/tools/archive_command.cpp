@@ -3,7 +3,7 @@
 namespace koru::tools {
 
 const std::vector<std::string>& ArchiveCommandNames() {
-  static const std::vector<std::string> names = {"pack",  "list",  "extract", "cat",
+  static const std::vector<std::string> names = {"pack",   "list",  "extract", "cat",
                                                  "verify", "merge", "sfx",     "make-disc"};
   return names;
 }

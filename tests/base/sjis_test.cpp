@@ -43,7 +43,7 @@ TEST(SjisTest, ConvertsToAndFromUnicode) {
   EXPECT_EQ(SjisToUtf16(kSo), std::u16string(u"\u30BD"));
   EXPECT_EQ(Utf16ToSjis(u"\u30BD\\"), std::string(kSo) + "\\");
   std::string out;
-  EXPECT_FALSE(TrySjisToUtf8("a\x81", &out));  // a lead byte without its second byte
+  EXPECT_FALSE(TrySjisToUtf8("a\x81", &out));             // a lead byte without its second byte
   EXPECT_FALSE(TryUtf8ToSjis("\xF0\x9F\x98\x80", &out));  // an emoji has no code
   EXPECT_EQ(out, "?");
 }
@@ -51,8 +51,9 @@ TEST(SjisTest, ConvertsToAndFromUnicode) {
 TEST(ErrorTest, CarriesShiftJisMessage) {
   const KoruError error(Format("%s:ファイルがありません", "a.txt"));
   EXPECT_EQ(error.message(), std::string("a.txt:") + "ファイルがありません");
-  EXPECT_EQ(error.Utf8(), "a.txt:\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xE3\x81\x8C"
-                          "\xE3\x81\x82\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93");
+  EXPECT_EQ(error.Utf8(),
+            "a.txt:\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xE3\x81\x8C"
+            "\xE3\x81\x82\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93");
 }
 
 }  // namespace

@@ -1,0 +1,136 @@
+#include "storage/compression.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "base/error.h"
+
+namespace koru {
+namespace {
+
+constexpr size_t kDecompressChunkSize = 1000000;
+
+int ZlibLevel(int level_index) {
+  switch (level_index) {
+    case kCompressStore:
+      return 0;
+    case kCompressFastest:
+      return 1;
+    case kCompressBest:
+      return 9;
+    default:
+      return Z_DEFAULT_COMPRESSION;
+  }
+}
+
+[[noreturn]] void ThrowZlib(const z_stream& z, int code) {
+  if (z.msg != nullptr) throw KoruError(z.msg);
+  throw KoruError(zError(code));
+}
+
+// Owns an inflate or deflate state.
+class ZStream {
+ public:
+  explicit ZStream(bool deflate) : deflate_(deflate) { std::memset(&z_, 0, sizeof(z_)); }
+  ~ZStream() {
+    if (!initialised_) return;
+    if (deflate_) {
+      deflateEnd(&z_);
+    } else {
+      inflateEnd(&z_);
+    }
+  }
+  ZStream(const ZStream&) = delete;
+  ZStream& operator=(const ZStream&) = delete;
+  z_stream& get() { return z_; }
+  void MarkInitialised() { initialised_ = true; }
+
+ private:
+  z_stream z_;
+  bool deflate_;
+  bool initialised_ = false;
+};
+
+}  // namespace
+
+void CompressStream(MemoryStream& stream, int level_index) {
+  ZStream holder(/*deflate=*/true);
+  z_stream& z = holder.get();
+  int code = deflateInit(&z, ZlibLevel(level_index));
+  if (code != Z_OK) ThrowZlib(z, code);
+  holder.MarkInitialised();
+
+  const std::vector<uint8_t>& input = stream.Bytes();
+  std::vector<uint8_t> output(deflateBound(&z, static_cast<uLong>(input.size())));
+  size_t consumed = 0;
+  size_t produced = 0;
+  do {
+    // zlib counts in 32-bit units; feed large inputs in pieces.
+    const size_t in_piece = std::min<size_t>(input.size() - consumed, 1u << 30);
+    z.next_in = const_cast<Bytef*>(input.data() + consumed);
+    z.avail_in = static_cast<uInt>(in_piece);
+    const bool last = consumed + in_piece == input.size();
+    do {
+      if (output.size() - produced < 65536) output.resize(output.size() + (1u << 20));
+      const size_t out_piece = std::min<size_t>(output.size() - produced, 1u << 30);
+      z.next_out = output.data() + produced;
+      z.avail_out = static_cast<uInt>(out_piece);
+      code = deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
+      if (code == Z_STREAM_ERROR) ThrowZlib(z, code);
+      produced += out_piece - z.avail_out;
+    } while (z.avail_out == 0 || (last && code != Z_STREAM_END));
+    consumed += in_piece - z.avail_in;
+  } while (consumed < input.size());
+  output.resize(produced);
+  stream.Assign(std::move(output));
+  stream.SetPosition(stream.GetSize());
+}
+
+void InflateBytes(const uint8_t* data, size_t size, std::vector<uint8_t>* out, size_t max_output) {
+  ZStream holder(/*deflate=*/false);
+  z_stream& z = holder.get();
+  int code = inflateInit(&z);
+  if (code != Z_OK) ThrowZlib(z, code);
+  holder.MarkInitialised();
+
+  size_t consumed = 0;
+  const size_t start = out->size();
+  while (true) {
+    const size_t in_piece = std::min<size_t>(size - consumed, 1u << 30);
+    z.next_in = const_cast<Bytef*>(data + consumed);
+    z.avail_in = static_cast<uInt>(in_piece);
+    const size_t before = out->size();
+    // One byte beyond the bound is asked for, so that output of exactly max_output bytes
+    // is told apart from output that exceeds it.
+    const size_t room = max_output - (before - start);
+    const size_t chunk = room >= kDecompressChunkSize ? kDecompressChunkSize : room + 1;
+    out->resize(before + chunk);
+    z.next_out = out->data() + before;
+    z.avail_out = static_cast<uInt>(chunk);
+    code = inflate(&z, Z_NO_FLUSH);
+    out->resize(before + chunk - z.avail_out);
+    consumed += in_piece - z.avail_in;
+    if (out->size() - start > max_output) throw KoruError("ファイルが破壊されています");
+    if (code == Z_STREAM_END) return;
+    if (code == Z_NEED_DICT || code == Z_DATA_ERROR || code == Z_MEM_ERROR ||
+        code == Z_STREAM_ERROR) {
+      if (code == Z_NEED_DICT) code = Z_DATA_ERROR;
+      ThrowZlib(z, code);
+    }
+    // Z_BUF_ERROR with no input left: the stream ended early; keep what was decoded.
+    const bool made_progress = out->size() > before || z.avail_in < in_piece;
+    if (!made_progress && consumed >= size) return;
+    if (!made_progress && code == Z_BUF_ERROR) return;
+  }
+}
+
+void DecompressStream(MemoryStream& stream) {
+  std::vector<uint8_t> output;
+  InflateBytes(stream.Data(), stream.Bytes().size(), &output);
+  stream.Assign(std::move(output));
+}
+
+}  // namespace koru

@@ -1,0 +1,33 @@
+#pragma once
+
+// Whole-stream zlib compression in place, for archive entries and image payloads.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "base/stream.h"
+
+namespace koru {
+
+// Level indexes: 0 store, 1 fastest, 2 zlib's default, 3 best.
+inline constexpr int kCompressStore = 0;
+inline constexpr int kCompressFastest = 1;
+inline constexpr int kCompressDefault = 2;
+inline constexpr int kCompressBest = 3;
+
+// Replaces the stream's whole content (from position 0) with one zlib stream of it; the
+// position is left at the end. Throws KoruError with zlib's message on failure.
+void CompressStream(MemoryStream& stream, int level_index);
+
+// Replaces the stream's content with the data of the zlib stream it holds; position 0.
+// A zlib stream that ends early gives what was decoded up to that point; bytes behind its
+// end are ignored. Invalid data throws KoruError with zlib's message ("data error").
+void DecompressStream(MemoryStream& stream);
+
+// Decompresses a zlib stream held in memory into out (appending). Same rules as
+// DecompressStream; max_output bounds the result (KoruError when exceeded).
+void InflateBytes(const uint8_t* data, size_t size, std::vector<uint8_t>* out,
+                  size_t max_output = SIZE_MAX);
+
+}  // namespace koru
