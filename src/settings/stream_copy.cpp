@@ -1,0 +1,64 @@
+#include "settings/stream_copy.h"
+
+#include <algorithm>
+#include <new>
+
+#include "base/error.h"
+
+namespace koru {
+
+std::unique_ptr<uint8_t[]> AllocateCopyBuffer(int64_t wanted, const CopyBufferAllocator& allocate,
+                                              int64_t* size) {
+  int64_t length = std::min(wanted, kCopyBufferMax);
+  while (true) {
+    try {
+      auto buffer = allocate(static_cast<size_t>(length));
+      *size = length;
+      return buffer;
+    } catch (const std::bad_alloc&) {
+      length -= kCopyBufferStep;
+      if (length <= 0) throw;
+    }
+  }
+}
+
+namespace {
+
+std::unique_ptr<uint8_t[]> AllocateUninitialised(size_t size) {
+  return std::make_unique_for_overwrite<uint8_t[]>(size);
+}
+
+}  // namespace
+
+int64_t CopyStreamData(Stream& target, Stream& source, int64_t count) {
+  if (count == 0) {
+    source.SetPosition(0);
+    count = source.GetSize();
+    if (count == 0) return 0;
+  }
+  // A source shorter than count would otherwise leave the loop waiting for bytes that
+  // never come (or, for a memory source, read past its end).
+  if (count < 0 || count > source.Remaining()) throw KoruError(kStreamReadError);
+
+  // Writing a memory stream from its own memory could move the bytes under the write.
+  MemoryStream* memory = source.AsMemoryStream();
+  if (memory != nullptr && &target != &source) {
+    const int64_t position = memory->GetPosition();
+    target.WriteExact(memory->Data() + position, count);
+    memory->SetPosition(position + count);
+    return count;
+  }
+
+  int64_t buffer_size = 0;
+  const auto buffer = AllocateCopyBuffer(count, AllocateUninitialised, &buffer_size);
+  int64_t left = count;
+  while (left > 0) {
+    const int64_t n = source.Read(buffer.get(), std::min(buffer_size, left));
+    if (n <= 0) throw KoruError(kStreamReadError);
+    target.WriteExact(buffer.get(), n);
+    left -= n;
+  }
+  return count;
+}
+
+}  // namespace koru

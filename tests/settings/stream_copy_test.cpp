@@ -1,0 +1,124 @@
+#include "settings/stream_copy.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <new>
+#include <numeric>
+
+#include "base/error.h"
+#include "settings/format_thousands.h"
+
+namespace koru {
+namespace {
+
+std::vector<uint8_t> Sequence(size_t n) {
+  std::vector<uint8_t> bytes(n);
+  std::iota(bytes.begin(), bytes.end(), uint8_t{1});
+  return bytes;
+}
+
+// A stream that is not in memory for the copy routine and hands out few bytes per read.
+class TrickleStream : public ReadOnlyMemoryStream {
+ public:
+  TrickleStream(const std::vector<uint8_t>& bytes, int64_t step)
+      : ReadOnlyMemoryStream(bytes.data(), static_cast<int64_t>(bytes.size())), step_(step) {}
+  int64_t Read(void* buffer, int64_t count) override {
+    return ReadOnlyMemoryStream::Read(buffer, std::min(count, step_));
+  }
+
+ private:
+  int64_t step_;
+};
+
+TEST(CopyStreamDataTest, CountZeroCopiesWholeSourceFromItsStart) {
+  MemoryStream source(Sequence(100));
+  source.SetPosition(60);
+  MemoryStream target;
+  EXPECT_EQ(CopyStreamData(target, source, 0), 100);
+  EXPECT_EQ(target.Bytes(), Sequence(100));
+  EXPECT_EQ(source.GetPosition(), 100);
+}
+
+TEST(CopyStreamDataTest, MemorySourceCopiesFromItsPositionAndAdvances) {
+  MemoryStream source(Sequence(10));
+  source.SetPosition(3);
+  MemoryStream target;
+  EXPECT_EQ(CopyStreamData(target, source, 4), 4);
+  EXPECT_EQ(target.Bytes(), (std::vector<uint8_t>{4, 5, 6, 7}));
+  EXPECT_EQ(source.GetPosition(), 7);
+}
+
+TEST(CopyStreamDataTest, BufferedSourceSurvivesShortReads) {
+  const std::vector<uint8_t> bytes = Sequence(1000);
+  TrickleStream source(bytes, 7);
+  source.SetPosition(10);
+  MemoryStream target;
+  EXPECT_EQ(CopyStreamData(target, source, 900), 900);
+  EXPECT_EQ(target.Bytes(), std::vector<uint8_t>(bytes.begin() + 10, bytes.begin() + 910));
+}
+
+TEST(CopyStreamDataTest, ShortSourceStopsWithReadErrorInsteadOfHanging) {
+  const std::vector<uint8_t> bytes = Sequence(10);
+  MemoryStream memory(bytes);
+  memory.SetPosition(4);
+  TrickleStream buffered(bytes, 3);
+  buffered.SetPosition(4);
+  for (Stream* source : {static_cast<Stream*>(&memory), static_cast<Stream*>(&buffered)}) {
+    MemoryStream target;
+    try {
+      CopyStreamData(target, *source, 7);
+      ADD_FAILURE() << "a source of 6 bytes gave 7";
+    } catch (const KoruError& error) {
+      EXPECT_STREQ(error.what(), kStreamReadError);
+    }
+    // Nothing was read past the source's end.
+    EXPECT_LE(target.GetSize(), 6);
+  }
+  MemoryStream target;
+  EXPECT_THROW(CopyStreamData(target, memory, -1), KoruError);
+}
+
+TEST(CopyStreamDataTest, CopyOfAMemoryStreamOntoItselfAppendsSafely) {
+  MemoryStream stream(Sequence(4));
+  EXPECT_EQ(CopyStreamData(stream, stream, 0), 4);
+  EXPECT_EQ(stream.Bytes(), (std::vector<uint8_t>{1, 2, 3, 4, 1, 2, 3, 4}));
+}
+
+TEST(AllocateCopyBufferTest, LowersByOneMebibyteUntilAllocationSucceeds) {
+  std::vector<size_t> asked;
+  auto allocate = [&](size_t n) {
+    asked.push_back(n);
+    if (n > 3 * 1024 * 1024) throw std::bad_alloc();
+    return std::make_unique<uint8_t[]>(1);
+  };
+  int64_t size = 0;
+  AllocateCopyBuffer(int64_t{50} * 1024 * 1024, allocate, &size);
+  EXPECT_EQ(size, 3 * 1024 * 1024);
+  ASSERT_EQ(asked.size(), 8u);
+  EXPECT_EQ(asked.front(), 10u * 1024 * 1024);
+}
+
+TEST(AllocateCopyBufferTest, RethrowsWhenNothingIsLeft) {
+  int calls = 0;
+  auto refuse = [&](size_t) -> std::unique_ptr<uint8_t[]> {
+    ++calls;
+    throw std::bad_alloc();
+  };
+  int64_t size = 0;
+  EXPECT_THROW(AllocateCopyBuffer(1536 * 1024, refuse, &size), std::bad_alloc);
+  EXPECT_EQ(calls, 2);  // 1.5 MiB, then 0.5 MiB
+}
+
+TEST(FormatThousandsTest, CommaBeforeEveryGroupOfThree) {
+  EXPECT_EQ(FormatThousands(0), "0");
+  EXPECT_EQ(FormatThousands(999), "999");
+  EXPECT_EQ(FormatThousands(1000), "1,000");
+  EXPECT_EQ(FormatThousands(1234567), "1,234,567");
+  EXPECT_EQ(FormatThousands(INT64_MAX), "9,223,372,036,854,775,807");
+  EXPECT_EQ(FormatThousands(-1000), "-1,000");
+  EXPECT_EQ(FormatThousands(INT64_MIN), "-9,223,372,036,854,775,808");
+}
+
+}  // namespace
+}  // namespace koru
