@@ -1,10 +1,12 @@
 // JPEG colour planes of the ".MUR" encoder (CompType 2), through libjpeg's compressor.
-#include <jpeglib.h>
-
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+
+// clang-format off
+#include <jpeglib.h>  // after <cstdio>: it uses FILE and size_t without including them
+// clang-format on
 
 #include "base/error.h"
 #include "imaging/mura_writer.h"
