@@ -26,6 +26,12 @@ class RegistryKey {
   virtual std::optional<RegistryValue> ReadValue(const std::string& name) = 0;
   // Sets a REG_SZ value; false when the system refuses.
   virtual bool WriteString(const std::string& name, const std::string& value) = 0;
+  // Sets a value of any type: kString as REG_SZ, kExpandString as REG_EXPAND_SZ, kOther
+  // as REG_BINARY with the raw bytes. False when the system refuses.
+  virtual bool WriteValue(const std::string& name, const RegistryValue& value) = 0;
+  // Removes a value; false when it did not exist or could not be removed.
+  virtual bool DeleteValue(const std::string& name) = 0;
+  // Names in the order the system enumerates them (subkeys sorted by name).
   virtual std::vector<std::string> SubkeyNames() = 0;
   virtual std::vector<std::string> ValueNames() = 0;
   virtual size_t SubkeyCount() = 0;
@@ -39,8 +45,8 @@ class Registry {
   // set, every missing key on the way is created. nullptr when it cannot be opened.
   virtual std::unique_ptr<RegistryKey> OpenKey(RegistryRoot root, const std::string& path,
                                                bool create, bool writable) = 0;
-  // Deletes root\parent\name with all its subkeys and values; false when it did not exist
-  // or could not be removed.
+  // Deletes root\parent\name with all its subkeys and values (name may itself hold
+  // several levels, "Maker\Game"); false when it did not exist or could not be removed.
   virtual bool DeleteKeyTree(RegistryRoot root, const std::string& parent,
                              const std::string& name) = 0;
 };
