@@ -1,0 +1,226 @@
+#include "imaging/dib.h"
+
+#include <bit>
+
+#include "base/error.h"
+
+namespace koru {
+namespace {
+
+// Value of a mask's field scaled to 0..255, rounded.
+uint32_t FieldTo8Bits(uint32_t pixel, uint32_t mask) {
+  if (mask == 0) return 0;
+  const int shift = std::countr_zero(mask);
+  const uint32_t max = mask >> shift;
+  const uint32_t value = (pixel & mask) >> shift;
+  return (value * 255 + max / 2) / max;
+}
+
+uint32_t FieldFrom8Bits(uint32_t component, uint32_t mask) {
+  if (mask == 0) return 0;
+  const int shift = std::countr_zero(mask);
+  const uint32_t max = mask >> shift;
+  return ((component * max + 127) / 255) << shift;
+}
+
+}  // namespace
+
+bool IsValidDIBBitCount(int bit_count) {
+  switch (bit_count) {
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsValidDIBSize(int width, int height) {
+  if (width < 0 || height < 0 || width > kMaxDIBDimension || height > kMaxDIBDimension) {
+    return false;
+  }
+  return int64_t{width} * height <= kMaxDIBPixels;
+}
+
+size_t DIBRowLength(int width, int bit_count) {
+  return ((static_cast<size_t>(width) * static_cast<size_t>(bit_count) + 31) / 32) * 4;
+}
+
+TDIB::TDIB() = default;
+TDIB::~TDIB() = default;
+
+void TDIB::SetSize(int width, int height, int bit_count) {
+  if (!IsValidDIBBitCount(bit_count) || !IsValidDIBSize(width, height)) {
+    throw KoruError(kDIBSizeError);
+  }
+  const size_t row_length = DIBRowLength(width, bit_count);
+  std::vector<uint8_t> bits(row_length * static_cast<size_t>(height));
+  bits_ = std::move(bits);
+  width_ = width;
+  height_ = height;
+  bit_count_ = bit_count;
+  row_length_ = row_length;
+}
+
+void TDIB::Clear() {
+  bits_.clear();
+  bits_.shrink_to_fit();
+  width_ = 0;
+  height_ = 0;
+  row_length_ = 0;
+}
+
+void TDIB::SetWidth(int width) { SetSize(width, height_, bit_count_); }
+void TDIB::SetHeight(int height) { SetSize(width_, height, bit_count_); }
+
+uint32_t TDIB::GetPixel(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
+  const uint8_t* row = ScanLine(y);
+  switch (bit_count_) {
+    case 1:
+      return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case 4:
+      return (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
+    case 8:
+      return row[x];
+    case 16:
+      return row[x * 2] | (row[x * 2 + 1] << 8);
+    case 24: {
+      const uint8_t* p = row + x * 3;
+      return p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16);
+    }
+    default: {
+      const uint8_t* p = row + x * 4;
+      return p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+             (static_cast<uint32_t>(p[3]) << 24);
+    }
+  }
+}
+
+void TDIB::SetPixel(int x, int y, uint32_t value) {
+  if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
+  uint8_t* row = ScanLine(y);
+  switch (bit_count_) {
+    case 1: {
+      const uint8_t bit = static_cast<uint8_t>(0x80 >> (x & 7));
+      row[x >> 3] = (value & 1) ? (row[x >> 3] | bit) : (row[x >> 3] & ~bit);
+      break;
+    }
+    case 4: {
+      uint8_t& byte = row[x >> 1];
+      byte = (x & 1) ? static_cast<uint8_t>((byte & 0xF0) | (value & 0x0F))
+                     : static_cast<uint8_t>((byte & 0x0F) | ((value & 0x0F) << 4));
+      break;
+    }
+    case 8:
+      row[x] = static_cast<uint8_t>(value);
+      break;
+    case 16:
+      row[x * 2] = static_cast<uint8_t>(value);
+      row[x * 2 + 1] = static_cast<uint8_t>(value >> 8);
+      break;
+    case 24:
+      row[x * 3] = static_cast<uint8_t>(value);
+      row[x * 3 + 1] = static_cast<uint8_t>(value >> 8);
+      row[x * 3 + 2] = static_cast<uint8_t>(value >> 16);
+      break;
+    default:
+      for (int i = 0; i < 4; ++i) row[x * 4 + i] = static_cast<uint8_t>(value >> (8 * i));
+      break;
+  }
+}
+
+uint32_t TDIB::PixelToColor(uint32_t pixel) const {
+  switch (bit_count_) {
+    case 1:
+    case 4:
+    case 8: {
+      const TRGBQuad& entry = color_table_[pixel & 0xFF];
+      return MakeWindowsColor(entry.Red, entry.Green, entry.Blue);
+    }
+    case 16:
+      return MakeWindowsColor(FieldTo8Bits(pixel, format_.RBitMask),
+                              FieldTo8Bits(pixel, format_.GBitMask),
+                              FieldTo8Bits(pixel, format_.BBitMask));
+    default:
+      return MakeWindowsColor(pixel >> 16, pixel >> 8, pixel);
+  }
+}
+
+int TDIB::NearestPaletteIndex(uint8_t r, uint8_t g, uint8_t b, int count) const {
+  int best = 0;
+  int best_distance = INT32_MAX;
+  for (int i = 0; i < count && i < 256; ++i) {
+    const TRGBQuad& e = color_table_[static_cast<size_t>(i)];
+    const int dr = e.Red - r, dg = e.Green - g, db = e.Blue - b;
+    const int distance = dr * dr + dg * dg + db * db;
+    if (distance < best_distance) {
+      best_distance = distance;
+      best = i;
+      if (distance == 0) break;
+    }
+  }
+  return best;
+}
+
+uint32_t TDIB::RgbToPixel(uint8_t r, uint8_t g, uint8_t b) const {
+  switch (bit_count_) {
+    case 1:
+    case 4:
+    case 8:
+      return static_cast<uint32_t>(NearestPaletteIndex(r, g, b, 1 << bit_count_));
+    case 16:
+      return FieldFrom8Bits(r, format_.RBitMask) | FieldFrom8Bits(g, format_.GBitMask) |
+             FieldFrom8Bits(b, format_.BBitMask);
+    default:
+      return (static_cast<uint32_t>(r) << 16) | (static_cast<uint32_t>(g) << 8) | b;
+  }
+}
+
+void TDIB::ChangeBitCount(int bit_count) {
+  TDIBPixelFormat format = kPixelFormat888;
+  if (bit_count == 15) {
+    format = kPixelFormat555;
+    bit_count = 16;
+  } else if (bit_count == 16) {
+    format = kPixelFormat565;
+  }
+  if (!IsValidDIBBitCount(bit_count)) throw KoruError(kDIBSizeError);
+  if (bit_count == bit_count_ && (bit_count <= 8 || format == format_)) return;
+
+  TDIB converted;
+  converted.color_table_ = color_table_;
+  converted.SetPixelFormat(format);
+  converted.SetSize(width_, height_, bit_count);
+  for (int y = 0; y < height_; ++y) {
+    for (int x = 0; x < width_; ++x) {
+      const uint32_t color = PixelToColor(GetPixel(x, y));
+      converted.SetPixel(
+          x, y,
+          converted.RgbToPixel(static_cast<uint8_t>(color), static_cast<uint8_t>(color >> 8),
+                               static_cast<uint8_t>(color >> 16)));
+    }
+  }
+  bits_ = std::move(converted.bits_);
+  bit_count_ = bit_count;
+  row_length_ = converted.row_length_;
+  format_ = format;
+}
+
+void TDIB::Assign(const TDIB& other) {
+  if (&other == this) return;
+  width_ = other.width_;
+  height_ = other.height_;
+  bit_count_ = other.bit_count_;
+  row_length_ = other.row_length_;
+  format_ = other.format_;
+  bits_ = other.bits_;
+  color_table_ = other.color_table_;
+  UpdatePalette();
+}
+
+}  // namespace koru
