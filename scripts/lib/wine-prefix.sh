@@ -1,0 +1,57 @@
+# Wine prefixes for running our Windows programs. Sourced by wine-run and test-windows.sh.
+
+# Settings every Wine call of ours uses: no debug noise, no Mono/Gecko install prompts.
+koru_wine_env() {
+  export WINEDEBUG="${WINEDEBUG:--all}"
+  export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+}
+
+# The Wine loader for an architecture: win32 or win64.
+koru_wine_loader() {
+  if [[ $1 == win64 ]]; then
+    echo /usr/lib/wine/wine64
+  else
+    echo wine
+  fi
+}
+
+# The prefix used when the caller chose none (KORU_WINEPREFIX unset).
+koru_default_wineprefix() {
+  local base
+  if [[ -n ${KORU_CACHE_DIR:-} ]]; then
+    base=$KORU_CACHE_DIR
+  elif [[ $(id -u) == 0 ]]; then
+    base=/var/cache/korusetup
+  else
+    base=${XDG_CACHE_HOME:-$HOME/.cache}/korusetup
+  fi
+  echo "$base/wineprefix-$1"
+}
+
+# koru_wineprefix_ensure DIR ARCH: creates the prefix DIR once (locked against parallel
+# callers). A new prefix links the user's Desktop, Documents, ... to the Unix home folder;
+# they become real folders so that nothing a program does there reaches the host.
+koru_wineprefix_ensure() {
+  local dir=$1 arch=$2
+  [[ -f $dir/.koru-ready ]] && return 0
+  mkdir -p "$(dirname "$dir")"
+  (
+    flock 9
+    [[ -f $dir/.koru-ready ]] && exit 0
+    rm -rf "$dir"
+    koru_wine_env
+    export WINEPREFIX=$dir WINEARCH=$arch
+    "$(koru_wine_loader "$arch")" wineboot -i </dev/null >/dev/null 2>&1 || true
+    wineserver -w
+    if [[ ! -d $dir/drive_c/windows ]]; then
+      echo "wine: could not create the prefix $dir" >&2
+      exit 1
+    fi
+    local link
+    while IFS= read -r -d '' link; do
+      rm -f "$link"
+      mkdir -p "$link"
+    done < <(find "$dir/drive_c/users" -mindepth 2 -maxdepth 2 -type l -print0)
+    touch "$dir/.koru-ready"
+  ) 9>"$dir.lock"
+}
