@@ -12,6 +12,11 @@
 #include "platform/env.h"
 #include "platform/memory/memory_env.h"
 
+#if !defined(_WIN32)
+#include "platform/host/host_env.h"
+#include "platform_host_temp_folder.h"
+#endif
+
 namespace koru::platform::testing {
 
 class MemoryBackend {
@@ -31,6 +36,32 @@ class MemoryBackend {
   MemoryEnv env_;
 };
 
+#if !defined(_WIN32)
+class HostBackend {
+ public:
+  // Sparse files make 5 GiB cheap on the host.
+  static constexpr int64_t kLargeOffset = 5ll << 30;
+
+  HostBackend() : env_(temp_.path() + "/root", "tester") {}
+  Env& env() { return env_; }
+  std::string Base() {
+    env_.files().MakeDirectory("C:\\work");
+    return "C:\\work";
+  }
+  std::string UniqueName(const std::string& prefix) { return prefix; }
+  HostEnv& host() { return env_; }
+  const std::string& native_root() const { return temp_.path(); }
+
+ private:
+  HostTempFolder temp_;
+  HostEnv env_;
+};
+#endif
+
+#if defined(_WIN32)
 using Backends = ::testing::Types<MemoryBackend>;
+#else
+using Backends = ::testing::Types<MemoryBackend, HostBackend>;
+#endif
 
 }  // namespace koru::platform::testing

@@ -1,0 +1,48 @@
+#include "platform/host/host_env.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace koru::platform {
+
+HostEnv::HostEnv(std::string root, std::string user_name)
+    : files_(std::move(root)), system_(files_, registry_, std::move(user_name)) {}
+
+HostEnv::~HostEnv() {
+  if (!registry_file_.empty()) SaveRegistry(registry_file_);
+}
+
+bool HostEnv::LoadRegistry(const std::string& native_path) {
+  std::ifstream in(native_path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) return false;
+  registry_.Deserialize(text.str());
+  return true;
+}
+
+bool HostEnv::SaveRegistry(const std::string& native_path) const {
+  const std::string temporary = native_path + ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out << registry_.Serialize();
+    out.flush();
+    if (!out) return false;
+  }
+  return std::rename(temporary.c_str(), native_path.c_str()) == 0;
+}
+
+void HostEnv::KeepRegistryIn(const std::string& native_path) {
+  std::ifstream probe(native_path);
+  if (probe) {
+    probe.close();
+    LoadRegistry(native_path);
+  }
+  registry_file_ = native_path;
+}
+
+}  // namespace koru::platform

@@ -1,0 +1,46 @@
+#pragma once
+
+// The Env of the host (Linux): drive letters are folders under a root, like a Wine
+// prefix ("C:\x" is <root>/drive_c/x); paths without a drive letter are native paths.
+// The registry lives in memory and can be loaded from and saved to a text file.
+// Nothing outside the root is touched unless a native path is given.
+
+#include <string>
+
+#include "platform/env.h"
+#include "platform/host/host_file_system.h"
+#include "platform/host/host_system.h"
+#include "platform/memory/memory_registry.h"
+
+namespace koru::platform {
+
+class HostEnv : public Env {
+ public:
+  // root: a native folder; it and <root>/drive_c are created when missing.
+  explicit HostEnv(std::string root, std::string user_name = HostUserName());
+  ~HostEnv() override;
+
+  HostFileSystem& files() override { return files_; }
+  MemoryRegistry& registry() override { return registry_; }
+  HostSystem& system() override { return system_; }
+  const std::string& root() const { return files_.root(); }
+
+  // Replaces the registry by the one saved in a native file. False when the file cannot
+  // be read; throws KoruError (kRegistryTextError) when it is not a saved registry.
+  bool LoadRegistry(const std::string& native_path);
+  // Writes the registry to a native file (through a temporary file and a rename, so an
+  // interrupted save leaves the old file); false on failure.
+  bool SaveRegistry(const std::string& native_path) const;
+
+  // Loads the registry from native_path when it exists and saves it there when this
+  // Env is destroyed.
+  void KeepRegistryIn(const std::string& native_path);
+
+ private:
+  HostFileSystem files_;
+  MemoryRegistry registry_;
+  HostSystem system_;
+  std::string registry_file_;
+};
+
+}  // namespace koru::platform

@@ -1,0 +1,58 @@
+#pragma once
+
+// Files and folders on the host (Linux), reached with Windows-form paths:
+//   "C:\Game\x.dat"  -> <root>/drive_c/Game/x.dat (any drive letter: <root>/drive_<letter>)
+//   "\tmp\x", "a\b"  -> /tmp/x, a/b (native paths, '\' turned into '/')
+// Names are Shift-JIS in the program and UTF-8 on the disc. When a name does not exist
+// exactly, each part is matched without regard to ASCII case against the folder's
+// listing, as Windows would find it. Windows rules that the host does not have are
+// kept here: read-only files refuse writing, copying over and deletion (even for root),
+// open files follow the sharing rules of their OpenOptions within this process and
+// cannot be removed or moved.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace koru::platform {
+
+class OpenFileLedger;
+
+class HostFileSystem : public FileSystem {
+ public:
+  // root: native folder holding drive_c, drive_d, ...; <root>/drive_c is created.
+  explicit HostFileSystem(std::string root);
+  ~HostFileSystem() override;
+
+  std::unique_ptr<File> OpenFile(const std::string& path, const OpenOptions& options) override;
+  bool FileExists(const std::string& path) override;
+  bool DirectoryExists(const std::string& path) override;
+  std::optional<uint32_t> GetAttributes(const std::string& path) override;
+  bool SetAttributes(const std::string& path, uint32_t attributes) override;
+  std::optional<uint32_t> GetFileDosTime(const std::string& path) override;
+  bool SetFileDosTime(const std::string& path, uint32_t dos_time) override;
+  std::optional<int64_t> GetFileSize(const std::string& path) override;
+  bool CopyFileTo(const std::string& source, const std::string& target,
+                  bool fail_if_exists) override;
+  bool MoveFileTo(const std::string& source, const std::string& target) override;
+  bool RemoveFile(const std::string& path) override;
+  bool MakeDirectory(const std::string& path) override;
+  bool RemoveDirectoryAt(const std::string& path) override;
+  std::vector<DirEntry> ListDirectory(const std::string& folder) override;
+  std::optional<uint64_t> FreeBytes(const std::string& path) override;
+  std::string ShortPathName(const std::string& path) override;
+
+  // The native (UTF-8) path a Windows-form path stands for, with existing parts in the
+  // case they have on the disc; nullopt for an empty path.
+  std::optional<std::string> NativePath(const std::string& path) const;
+  const std::string& root() const { return root_; }
+
+ private:
+  std::string root_;
+  std::shared_ptr<OpenFileLedger> ledger_;
+};
+
+}  // namespace koru::platform
