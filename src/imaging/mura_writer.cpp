@@ -14,7 +14,8 @@ using mura_internal::PlaneEncoder;
 using mura_internal::PlaneKind;
 using mura_internal::PlaneView;
 
-constexpr int32_t kMaxDimension = 32767;
+// The reader takes no picture wider or higher than this.
+constexpr int32_t kMaxDimension = 16384;
 constexpr size_t kHeaderRecordBytes = 40;
 
 [[noreturn]] void Fail(const std::string& message) { throw KoruError(message); }
@@ -36,10 +37,12 @@ void CheckOptions(const MuraWriteOptions& o) {
     Fail(Format("ヘッダーの長さ %d は書き込めません (0..40)", o.header_length));
   }
   if (o.block_width < 0 || o.block_height < 0) Fail("ブロックの大きさが正しくありません");
-  if (o.comp_type > kMuraCompJpeg) Fail(Format("圧縮形式 %d は書き込めません", o.comp_type));
+  if (static_cast<uint8_t>(o.comp_type) > 2) {
+    Fail(Format("圧縮形式 %d は書き込めません", static_cast<int>(o.comp_type)));
+  }
   if (o.comp_level < 0 || o.comp_level > 3) Fail("圧縮レベルは 0..3 です");
   if (o.jpeg_quality < 1 || o.jpeg_quality > 100) Fail("JPEG の品質は 1..100 です");
-  if (o.version < 103 && o.comp_type == kMuraCompJpeg) {
+  if (o.version < 103 && o.comp_type == MuraCompType::kJpeg) {
     Fail("JPEG 圧縮はバージョン 103 以降でのみ書き込めます");
   }
 }
@@ -71,13 +74,13 @@ void CheckFrame(const MuraFrameSource& frame, const MuraWriteOptions& o) {
       frame.height > kMaxDimension) {
     Fail(Format("画像の大きさ %d x %d は書き込めません", frame.width, frame.height));
   }
-  const bool block_mode =
-      o.version >= 103 && o.block_width > 0 && o.block_height > 0 && o.comp_type != kMuraCompJpeg;
+  const bool block_mode = o.version >= 103 && o.block_width > 0 && o.block_height > 0 &&
+                          o.comp_type != MuraCompType::kJpeg;
   if (block_mode && (static_cast<int64_t>(o.block_width) * MuraStorageBits(frame.bit_count)) % 8) {
     Fail(Format("ブロックの幅 %d は %d ビットの画像ではバイト境界になりません", o.block_width,
                 frame.bit_count));
   }
-  if (o.comp_type == kMuraCompJpeg && frame.bit_count != 24) {
+  if (o.comp_type == MuraCompType::kJpeg && frame.bit_count != 24) {
     Fail("JPEG 圧縮は 24 ビットの画像でのみ書き込めます");
   }
   const bool has_aux = !frame.aux_records1.empty() || !frame.aux_records2.empty();
@@ -147,7 +150,7 @@ std::vector<uint8_t> HeaderRecord(const MuraImageSource& image, const MuraWriteO
   StoreUInt32(&record[16], static_cast<uint32_t>(image.frames.size()));
   record[20] = o.sync_pal ? 1 : 0;
   record[21] = o.randomized ? 1 : 0;
-  record[22] = o.comp_type;
+  record[22] = static_cast<uint8_t>(o.comp_type);
   StoreUInt32(&record[24], image.bg_color);
   StoreUInt32(&record[28], static_cast<uint32_t>(o.block_width));
   StoreUInt32(&record[32], static_cast<uint32_t>(o.block_height));
@@ -280,8 +283,8 @@ std::string XmlHeader(const MuraImageSource& image, const MuraWriteOptions& o) {
       "Randomized=\"%d\" CompType=\"%d\" CompLevel=\"%d\" BGColor=\"%d\" BlockWidth=\"%d\" "
       "BlockHeight=\"%d\" NotFillBG=\"%d\">\r\n",
       o.version, first ? first->width : 0, first ? first->height : 0, first ? first->bit_count : 0,
-      image.frames.size(), o.sync_pal ? 1 : 0, o.randomized ? 1 : 0, o.comp_type, o.comp_level,
-      static_cast<int32_t>(image.bg_color), o.block_width, o.block_height,
+      image.frames.size(), o.sync_pal ? 1 : 0, o.randomized ? 1 : 0, static_cast<int>(o.comp_type),
+      o.comp_level, static_cast<int32_t>(image.bg_color), o.block_width, o.block_height,
       image.not_fill_bg ? 1 : 0);
   for (const MuraFrameSource& frame : image.frames) {
     xml += Format("<Frame Name=\"%s\" TransColor=\"%d\" Delay=\"%d\" Disposal=\"%d\">\r\n",

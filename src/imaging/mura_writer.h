@@ -63,9 +63,11 @@ struct MuraImageSource {
 enum class MuraVariant { kBinary, kXml };
 
 // Plane compression of versions 103 and later (the header's CompType).
-inline constexpr uint8_t kMuraCompZlib = 0;
-inline constexpr uint8_t kMuraCompNone = 1;
-inline constexpr uint8_t kMuraCompJpeg = 2;  // colour planes as JPEG, alpha planes zlib rows
+enum class MuraCompType : uint8_t {
+  kZlib = 0,
+  kNone = 1,
+  kJpeg = 2,  // colour planes as JPEG, alpha planes zlib rows
+};
 
 inline constexpr int32_t kMuraBinaryVersion = 107;  // "Mura107"
 inline constexpr int32_t kMuraXmlVersion = 200;
@@ -74,7 +76,7 @@ struct MuraWriteOptions {
   MuraVariant variant = MuraVariant::kBinary;
   // Binary: the magic's version, 0..107 (0 writes no magic at all). XML: the header's
   // Version attribute, 0..200. Below 103 planes use the old row mode: zlib rows, or, when
-  // randomized or comp_type is kMuraCompNone, uncompressed rows in the order of the
+  // randomized or comp_type is kNone, uncompressed rows in the order of the
   // identification code (the reader always unscrambles uncompressed old-mode rows).
   int32_t version = kMuraBinaryVersion;
   // Bytes of the binary header record written (versions 103 and later), 0..40.
@@ -83,9 +85,9 @@ struct MuraWriteOptions {
   // must be a multiple of 8 so that blocks start on whole bytes.
   int32_t block_width = 32;
   int32_t block_height = 32;
-  uint8_t comp_type = kMuraCompZlib;
+  MuraCompType comp_type = MuraCompType::kZlib;
   int comp_level = 2;       // zlib level index of CompressStream, also stored as CompLevel
-  int jpeg_quality = 90;    // kMuraCompJpeg: 1..100
+  int jpeg_quality = 90;    // MuraCompType::kJpeg: 1..100
   bool randomized = false;  // scrambled rows or block references
   uint32_t identification_code = 0;
   bool sync_pal = false;

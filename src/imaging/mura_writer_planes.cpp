@@ -107,11 +107,11 @@ void PlaneEncoder::Compress(std::vector<uint8_t>* bytes) const {
 std::vector<uint8_t> PlaneEncoder::Encode(const PlaneView& plane, PlaneKind kind, int32_t frame,
                                           int32_t layer) {
   if (options_.version < 103) return EncodeOldRows(plane);
-  if (options_.comp_type == kMuraCompJpeg && kind == PlaneKind::kColor) {
+  if (options_.comp_type == MuraCompType::kJpeg && kind == PlaneKind::kColor) {
     return EncodeMuraJpeg(plane.data, plane.width, plane.height, options_.jpeg_quality);
   }
-  const bool block_mode =
-      options_.block_width > 0 && options_.block_height > 0 && options_.comp_type != kMuraCompJpeg;
+  const bool block_mode = options_.block_width > 0 && options_.block_height > 0 &&
+                          options_.comp_type != MuraCompType::kJpeg;
   if (block_mode) return EncodeBlocks(plane, kind, frame, layer);
   return EncodeRows(plane, kind);
 }
@@ -120,7 +120,7 @@ std::vector<uint8_t> PlaneEncoder::EncodeOldRows(const PlaneView& plane) const {
   const size_t stride = static_cast<size_t>(plane.stride);
   const size_t raw_size = stride * static_cast<size_t>(plane.height);
   std::vector<uint8_t> out;
-  if (options_.randomized || options_.comp_type == kMuraCompNone) {
+  if (options_.randomized || options_.comp_type == MuraCompType::kNone) {
     // The reader takes a payload of exactly the plane's size as uncompressed rows in the
     // order of its identification code.
     const auto order =
@@ -142,7 +142,7 @@ std::vector<uint8_t> PlaneEncoder::EncodeOldRows(const PlaneView& plane) const {
 std::vector<uint8_t> PlaneEncoder::EncodeRows(const PlaneView& plane, PlaneKind kind) const {
   const size_t stride = static_cast<size_t>(plane.stride);
   std::vector<uint8_t> out(stride * static_cast<size_t>(plane.height));
-  const bool scrambled = options_.randomized && options_.comp_type != kMuraCompJpeg;
+  const bool scrambled = options_.randomized && options_.comp_type != MuraCompType::kJpeg;
   if (scrambled) {
     const auto order =
         ScrambledOrder(options_.identification_code, static_cast<uint32_t>(plane.height));
@@ -152,8 +152,8 @@ std::vector<uint8_t> PlaneEncoder::EncodeRows(const PlaneView& plane, PlaneKind 
   } else if (!out.empty()) {
     std::memcpy(out.data(), plane.data, out.size());
   }
-  const bool compressed = options_.comp_type == kMuraCompZlib ||
-                          (options_.comp_type == kMuraCompJpeg && kind == PlaneKind::kAlpha);
+  const bool compressed = options_.comp_type == MuraCompType::kZlib ||
+                          (options_.comp_type == MuraCompType::kJpeg && kind == PlaneKind::kAlpha);
   if (compressed) Compress(&out);
   return out;
 }
@@ -230,7 +230,7 @@ std::vector<uint8_t> PlaneEncoder::EncodeBlocks(const PlaneView& plane, PlaneKin
     out = std::move(references);
   }
   out.insert(out.end(), literals.begin(), literals.end());
-  if (options_.comp_type == kMuraCompZlib) Compress(&out);
+  if (options_.comp_type == MuraCompType::kZlib) Compress(&out);
   earlier_.push_back(std::move(record));
   return out;
 }

@@ -109,7 +109,7 @@ TEST(MuraWriter, Binary107_HeaderFrameAndLayerRecordsInOrder) {
   frame.layers[0].alpha_plane.assign(8, 0xAA);
   image.frames.push_back(frame);
   MuraWriteOptions options;
-  options.comp_type = kMuraCompNone;
+  options.comp_type = MuraCompType::kNone;
   options.block_width = 0;
 
   const auto bytes = WriteMura(image, options);
@@ -123,7 +123,7 @@ TEST(MuraWriter, Binary107_HeaderFrameAndLayerRecordsInOrder) {
   EXPECT_EQ(c.Int(), 1);    // Count
   EXPECT_EQ(c.Byte(), 0);   // SyncPal
   EXPECT_EQ(c.Byte(), 0);   // Randomized
-  EXPECT_EQ(c.Byte(), kMuraCompNone);
+  EXPECT_EQ(c.Byte(), 1);   // CompType: none
   c.Byte();
   EXPECT_EQ(c.Int(), 0x00336699);  // BGColor
   EXPECT_EQ(c.Int(), 0);           // BlockWidth
@@ -192,7 +192,7 @@ TEST(MuraWriter, RowMode_ScrambledRowsFollowTheGeneratorDraws) {
 
   for (const int32_t version : {102, 107}) {
     options.version = version;
-    options.comp_type = version == 102 ? kMuraCompZlib : kMuraCompNone;
+    options.comp_type = version == 102 ? MuraCompType::kZlib : MuraCompType::kNone;
     Cursor c(WriteMura(image, options));
     c.Text(7);
     if (version == 102) {
@@ -250,7 +250,7 @@ TEST(MuraWriter, BlockMode_RepeatedBlocksBecomeReferencesAndEdgesStaySmall) {
   EXPECT_EQ(payload.size() - 40, 8u);  // 4 rows x 2 bytes
 
   options.reuse_blocks_in_plane = false;
-  options.comp_type = kMuraCompNone;
+  options.comp_type = MuraCompType::kNone;
   EXPECT_EQ(References(FirstPayload(image, options), 3),
             (std::vector<Reference>{{-1, 0}, {-1, 0}, {-1, 0}}));
 }
@@ -267,7 +267,7 @@ TEST(MuraWriter, BlockMode_LaterLayersAndFramesReferToEarlierRectangles) {
   MuraWriteOptions options;
   options.block_width = 4;
   options.block_height = 4;
-  options.comp_type = kMuraCompNone;
+  options.comp_type = MuraCompType::kNone;
 
   const auto bytes = WriteMura(image, options);
   Cursor c(bytes);
@@ -303,7 +303,7 @@ TEST(MuraWriter, BlockMode_RandomizedReferencesAreStoredInDrawOrder) {
   MuraWriteOptions options;
   options.block_width = 4;
   options.block_height = 1;
-  options.comp_type = kMuraCompNone;
+  options.comp_type = MuraCompType::kNone;
   options.randomized = true;
   options.identification_code = 1;
   // Slot 2 repeats slot 0, so its reference shows where each stored reference went.
@@ -349,7 +349,7 @@ TEST(MuraWriter, Jpeg_ColourPlanesAreJpegAlphaPlanesZlibRows) {
   frame.layers[0].alpha_plane.assign(64, 9);
   image.frames.push_back(frame);
   MuraWriteOptions options;
-  options.comp_type = kMuraCompJpeg;
+  options.comp_type = MuraCompType::kJpeg;
   options.randomized = true;
   options.identification_code = 5;
   const auto bytes = WriteMura(image, options);
@@ -391,7 +391,7 @@ TEST(MuraWriter, SourcesTheOptionsCannotHoldAreRefused) {
   ExpectRefused(not_fill, options);
 
   options = MuraWriteOptions{};
-  options.comp_type = kMuraCompJpeg;
+  options.comp_type = MuraCompType::kJpeg;
   ExpectRefused(image, options);  // JPEG needs 24 bits
   options = MuraWriteOptions{};
   options.version = 108;
