@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "archive_fixture.h"
+#include "base/error.h"
+#include "platform/memory/memory_env.h"
+#include "storage/vrfiles.h"
+
+namespace koru {
+namespace {
+
+using testing::BuildArchive;
+using testing::FixtureEntry;
+using testing::Put32;
+
+std::vector<FixtureEntry> SmallEntries() {
+  return {{"install.dat", "settings text", false, 1, 2, false},
+          {"bg.mur", std::string(200, 'b'), true, 3, 0, false},
+          {"sub\\x.txt", "x", false, 0, 0, true}};
+}
+
+class ArchiveDamageTest : public ::testing::Test {
+ protected:
+  platform::MemoryEnv env_;
+  TVrFileCollection archive_{env_};
+
+  // Opens the bytes as game.dat and extracts every entry; returns the message of the
+  // first error, or "" when everything read.
+  std::string OpenAndLoadAll(const std::string& bytes, const std::string* ext = nullptr) {
+    archive_.Open("");  // the open archive shuts writers out
+    EXPECT_TRUE(env_.files().PutFile("C:\\g\\game.dat", bytes));
+    env_.files().RemoveFile("C:\\g\\game.ext");
+    if (ext != nullptr) EXPECT_TRUE(env_.files().PutFile("C:\\g\\game.ext", *ext));
+    try {
+      archive_.Open("C:\\g\\game.dat");
+      for (int i = 0; i < archive_.Count(); ++i) {
+        MemoryStream out;
+        LoadEntry(archive_, out, archive_.Entry(i).Name());
+      }
+    } catch (const KoruError& e) {
+      return e.message().empty() ? "?" : e.message();
+    }
+    return "";
+  }
+
+  void ExpectCorrupt(const std::string& bytes) {
+    EXPECT_EQ(OpenAndLoadAll(bytes), kCorruptArchiveError);
+    EXPECT_EQ(archive_.Count(), 0);
+    EXPECT_EQ(archive_.ArchiveStream(), nullptr);
+  }
+};
+
+std::string Header(int32_t version, int32_t count) {
+  std::string out = "vf";
+  Put32(out, static_cast<uint32_t>(version));
+  Put32(out, static_cast<uint32_t>(count));
+  return out;
+}
+
+TEST_F(ArchiveDamageTest, Directory_ImpossibleCountsAreRejected) {
+  ExpectCorrupt(Header(102, 0x7FFFFFFF) + std::string(64, '\0'));
+  ExpectCorrupt(Header(102, -1) + std::string(64, '\0'));
+  // A count that the stream could never hold, even with empty names.
+  ExpectCorrupt(Header(102, 1000) + std::string(1000 * 4, '\0'));
+  std::string plain;
+  Put32(plain, 0x40000000);
+  ExpectCorrupt(plain + std::string(16, '\0'));
+}
+
+TEST_F(ArchiveDamageTest, Directory_ImpossibleNameLengthsAreRejected) {
+  std::string negative = Header(102, 1);
+  Put32(negative, 0xFFFFFFFF);
+  ExpectCorrupt(negative + std::string(40, '\0'));
+  std::string huge = Header(102, 1);
+  Put32(huge, 0x7FFFFFF0);
+  ExpectCorrupt(huge + std::string(40, '\0'));
+  // A length that eats into the tables that must follow.
+  std::string greedy = Header(102, 1);
+  Put32(greedy, 20);
+  ExpectCorrupt(greedy + std::string(30, 'n'));
+}
+
+TEST_F(ArchiveDamageTest, Directory_TruncatedOffsetTableIsRejected) {
+  const std::string full = testing::BuildDirectory(102, SmallEntries(), 0);
+  ExpectCorrupt(full.substr(0, full.size() - 1));
+  ExpectCorrupt(full.substr(0, full.size() - 30));
+}
+
+TEST_F(ArchiveDamageTest, Directory_ShortExtFileIsRejected) {
+  const std::string archive = BuildArchive(102, SmallEntries());
+  const std::string ext = testing::BuildDirectory(102, SmallEntries(), 0);
+  const std::string short_ext = ext.substr(0, ext.size() - 3);
+  EXPECT_EQ(OpenAndLoadAll(archive, &short_ext), kCorruptArchiveError);
+}
+
+TEST_F(ArchiveDamageTest, Directory_DecreasingOffsetsAreRejected) {
+  std::string dir = Header(99, 2);
+  Put32(dir, 1);
+  dir += "a";
+  Put32(dir, 1);
+  dir += "b";
+  Put32(dir, 30);
+  Put32(dir, 20);  // the second entry would have a negative size
+  Put32(dir, 40);
+  ExpectCorrupt(dir + std::string(40, '\0'));
+}
+
+TEST_F(ArchiveDamageTest, EntryBeyondTheEndOfTheDataStopsWithAnError) {
+  std::vector<FixtureEntry> entries = {{"a.txt", "abcdef", false}};
+  const std::string archive = BuildArchive(102, entries);
+  EXPECT_EQ(OpenAndLoadAll(archive.substr(0, archive.size() - 2)), kStreamReadError);
+}
+
+TEST_F(ArchiveDamageTest, EveryTruncatedPrefixGivesACleanError) {
+  const std::string archive = BuildArchive(102, SmallEntries());
+  for (size_t length = 0; length < archive.size(); ++length) {
+    EXPECT_NE(OpenAndLoadAll(archive.substr(0, length)), "") << "prefix " << length;
+  }
+  EXPECT_EQ(OpenAndLoadAll(archive), "");
+  // The same for the separate directory file.
+  const std::string ext = testing::BuildDirectory(102, SmallEntries(), 0);
+  const std::string data = archive.substr(ext.size());
+  for (size_t length = 0; length < ext.size(); ++length) {
+    const std::string prefix = ext.substr(0, length);
+    EXPECT_EQ(OpenAndLoadAll(data, &prefix), kCorruptArchiveError) << length;
+  }
+}
+
+TEST_F(ArchiveDamageTest, SeededMutationsNeverCrash) {
+  std::mt19937 random(20261209);
+  for (int version : {testing::kNoSignature, 100, 101, 102}) {
+    std::vector<FixtureEntry> entries = SmallEntries();
+    if (version < 101) {
+      for (auto& e : entries) e.compress = true;
+    }
+    const std::string archive = BuildArchive(version, entries);
+    for (int round = 0; round < 120; ++round) {
+      std::string damaged = archive;
+      const int flips = 1 + static_cast<int>(random() % 4);
+      for (int i = 0; i < flips; ++i) {
+        damaged[random() % damaged.size()] = static_cast<char>(random() & 0xFF);
+      }
+      OpenAndLoadAll(damaged);  // any outcome but a crash or a hang
+    }
+  }
+}
+
+}  // namespace
+}  // namespace koru
