@@ -28,6 +28,13 @@ std::unique_ptr<uint8_t[]> AllocateUninitialised(size_t size) {
   return std::make_unique_for_overwrite<uint8_t[]>(size);
 }
 
+// The bytes of an in-memory source, or null.
+const uint8_t* MemoryOf(Stream& source) {
+  if (MemoryStream* memory = source.AsMemoryStream()) return memory->Data();
+  if (auto* read_only = dynamic_cast<ReadOnlyMemoryStream*>(&source)) return read_only->Data();
+  return nullptr;
+}
+
 }  // namespace
 
 int64_t CopyStreamData(Stream& target, Stream& source, int64_t count) {
@@ -40,12 +47,12 @@ int64_t CopyStreamData(Stream& target, Stream& source, int64_t count) {
   // never come (or, for a memory source, read past its end).
   if (count < 0 || count > source.Remaining()) throw KoruError(kStreamReadError);
 
+  // Memory sources (a memory stream, a module resource) are written from their memory.
   // Writing a memory stream from its own memory could move the bytes under the write.
-  MemoryStream* memory = source.AsMemoryStream();
-  if (memory != nullptr && &target != &source) {
-    const int64_t position = memory->GetPosition();
-    target.WriteExact(memory->Data() + position, count);
-    memory->SetPosition(position + count);
+  if (const uint8_t* memory = MemoryOf(source); memory != nullptr && &target != &source) {
+    const int64_t position = source.GetPosition();
+    target.WriteExact(memory + position, count);
+    source.SetPosition(position + count);
     return count;
   }
 

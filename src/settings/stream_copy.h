@@ -16,8 +16,8 @@ inline constexpr int64_t kCopyBufferStep = 1024 * 1024;
 
 // Copies count bytes from the source's position to the target's position and returns
 // count. A count of 0 means the whole source from its start (its position is set to 0
-// first). An in-memory source is written straight from its memory; any other goes
-// through one buffer of at most kCopyBufferMax bytes.
+// first). An in-memory source (MemoryStream, ReadOnlyMemoryStream) is written straight
+// from its memory; any other goes through one buffer of at most kCopyBufferMax bytes.
 // Throws KoruError(kStreamReadError) when the source holds fewer than count bytes after
 // its position (or count is negative), and std::bad_alloc when not even a buffer below
 // kCopyBufferStep can be had.

@@ -19,16 +19,24 @@ std::vector<uint8_t> Sequence(size_t n) {
 }
 
 // A stream that is not in memory for the copy routine and hands out few bytes per read.
-class TrickleStream : public ReadOnlyMemoryStream {
+class TrickleStream : public Stream {
  public:
-  TrickleStream(const std::vector<uint8_t>& bytes, int64_t step)
-      : ReadOnlyMemoryStream(bytes.data(), static_cast<int64_t>(bytes.size())), step_(step) {}
+  // claimed_size: what GetSize reports (a file that shrank under its reader), -1 = the truth.
+  TrickleStream(const std::vector<uint8_t>& bytes, int64_t step, int64_t claimed_size = -1)
+      : inner_(bytes), step_(step), claimed_size_(claimed_size) {}
   int64_t Read(void* buffer, int64_t count) override {
-    return ReadOnlyMemoryStream::Read(buffer, std::min(count, step_));
+    return inner_.Read(buffer, std::min(count, step_));
   }
+  int64_t Write(const void* buffer, int64_t count) override { return inner_.Write(buffer, count); }
+  int64_t GetSize() override { return claimed_size_ < 0 ? inner_.GetSize() : claimed_size_; }
+  int64_t GetPosition() override { return inner_.GetPosition(); }
+  void SetPosition(int64_t position) override { inner_.SetPosition(position); }
+  void SetSize(int64_t size) override { inner_.SetSize(size); }
 
  private:
+  MemoryStream inner_;
   int64_t step_;
+  int64_t claimed_size_;
 };
 
 TEST(CopyStreamDataTest, CountZeroCopiesWholeSourceFromItsStart) {
@@ -47,6 +55,16 @@ TEST(CopyStreamDataTest, MemorySourceCopiesFromItsPositionAndAdvances) {
   EXPECT_EQ(CopyStreamData(target, source, 4), 4);
   EXPECT_EQ(target.Bytes(), (std::vector<uint8_t>{4, 5, 6, 7}));
   EXPECT_EQ(source.GetPosition(), 7);
+}
+
+TEST(CopyStreamDataTest, ReadOnlyMemorySourceIsCopiedFromItsMemory) {
+  const std::vector<uint8_t> bytes = Sequence(10);
+  ReadOnlyMemoryStream source(bytes.data(), 10);
+  source.SetPosition(8);
+  MemoryStream target;
+  EXPECT_EQ(CopyStreamData(target, source, 2), 2);
+  EXPECT_EQ(target.Bytes(), (std::vector<uint8_t>{9, 10}));
+  EXPECT_THROW(CopyStreamData(target, source, 1), KoruError);
 }
 
 TEST(CopyStreamDataTest, BufferedSourceSurvivesShortReads) {
@@ -77,6 +95,13 @@ TEST(CopyStreamDataTest, ShortSourceStopsWithReadErrorInsteadOfHanging) {
   }
   MemoryStream target;
   EXPECT_THROW(CopyStreamData(target, memory, -1), KoruError);
+}
+
+TEST(CopyStreamDataTest, SourceThatEndsBeforeItsSizeStopsWithReadError) {
+  TrickleStream source(Sequence(10), 4, /*claimed_size=*/100);
+  MemoryStream target;
+  EXPECT_THROW(CopyStreamData(target, source, 0), KoruError);
+  EXPECT_EQ(target.Bytes(), Sequence(10));
 }
 
 TEST(CopyStreamDataTest, CopyOfAMemoryStreamOntoItselfAppendsSafely) {
