@@ -174,7 +174,7 @@ PngPicture ToPicture(const Decoded& d, int32_t bit_count) {
   const size_t stride = static_cast<size_t>(MuraRowBytes(picture.width, bit_count));
   const size_t alpha_stride = static_cast<size_t>(MuraRowBytes(picture.width, 8));
   picture.pixels.assign(stride * d.height, 0);
-  if (d.has_alpha) picture.alpha.assign(alpha_stride * d.height, 255);
+  if (d.has_alpha) picture.alpha.assign(alpha_stride * d.height, 0);
   const int out_bytes = bit_count / 8;
   const int colour_channels = d.channels >= 3 ? 3 : 1;
   for (uint32_t y = 0; y < d.height; ++y) {
