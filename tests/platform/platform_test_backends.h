@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/env.h"
+#include "platform/env_wrapper.h"
 #include "platform/memory/memory_env.h"
 
 #if !defined(_WIN32)
@@ -36,6 +37,24 @@ class MemoryBackend {
   MemoryEnv env_;
 };
 
+// Memory behind an EnvWrapper: every call must reach the target unchanged.
+class WrappedMemoryBackend {
+ public:
+  static constexpr int64_t kLargeOffset = 5ll << 30;
+
+  WrappedMemoryBackend() : wrapper_(memory_) {}
+  Env& env() { return wrapper_; }
+  std::string Base() {
+    wrapper_.files().MakeDirectory("C:\\work");
+    return "C:\\work";
+  }
+  std::string UniqueName(const std::string& prefix) { return prefix; }
+
+ private:
+  MemoryEnv memory_;
+  EnvWrapper wrapper_;
+};
+
 #if !defined(_WIN32)
 class HostBackend {
  public:
@@ -59,9 +78,9 @@ class HostBackend {
 #endif
 
 #if defined(_WIN32)
-using Backends = ::testing::Types<MemoryBackend>;
+using Backends = ::testing::Types<MemoryBackend, WrappedMemoryBackend>;
 #else
-using Backends = ::testing::Types<MemoryBackend, HostBackend>;
+using Backends = ::testing::Types<MemoryBackend, WrappedMemoryBackend, HostBackend>;
 #endif
 
 }  // namespace koru::platform::testing
