@@ -209,6 +209,9 @@ TYPED_TEST(EnvSuite, Copy_HonoursFailIfExistsAndKeepsDate) {
   this->Put(target, "old target");
   EXPECT_FALSE(this->files().CopyFileTo(source, target, true));
   EXPECT_EQ(this->Get(target), "old target");
+  ASSERT_TRUE(this->files().SetAttributes(target, kAttrReadOnly));
+  EXPECT_FALSE(this->files().CopyFileTo(source, target, false));
+  ASSERT_TRUE(this->files().SetAttributes(target, kAttrArchive));
   EXPECT_TRUE(this->files().CopyFileTo(source, target, false));
   EXPECT_EQ(this->Get(target), "source");
   EXPECT_FALSE(this->files().CopyFileTo(this->At("none"), target, false));

@@ -1,0 +1,331 @@
+#include "platform/win32/win32_file_system.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <limits>
+
+#include "base/error.h"
+#include "base/sjis.h"
+#include "platform/dir_entries.h"
+#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_text.h"
+
+namespace koru::platform {
+namespace {
+
+using win32::Narrow;
+using win32::UniqueFindHandle;
+using win32::UniqueHandle;
+using win32::Wide;
+
+// ReadFile and WriteFile on network files fail above 64 MiB per call, so transfers are
+// chunked.
+constexpr int64_t kMaxChunk = 64ll << 20;
+
+// The attribute bits SetFileAttributesW accepts from us.
+constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                      FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+
+DWORD DesiredAccess(FileAccess access) {
+  switch (access) {
+    case FileAccess::kRead:
+      return GENERIC_READ;
+    case FileAccess::kWrite:
+      return GENERIC_WRITE;
+    case FileAccess::kReadWrite:
+      return GENERIC_READ | GENERIC_WRITE;
+  }
+  return GENERIC_READ;
+}
+
+DWORD ShareMode(FileShare share) {
+  switch (share) {
+    case FileShare::kNone:
+      return 0;
+    case FileShare::kRead:
+      return FILE_SHARE_READ;
+    case FileShare::kWrite:
+      return FILE_SHARE_WRITE;
+    case FileShare::kReadWrite:
+      return FILE_SHARE_READ | FILE_SHARE_WRITE;
+  }
+  return 0;
+}
+
+DWORD CreationDisposition(FileDisposition disposition) {
+  switch (disposition) {
+    case FileDisposition::kOpenExisting:
+      return OPEN_EXISTING;
+    case FileDisposition::kCreateAlways:
+      return CREATE_ALWAYS;
+    case FileDisposition::kOpenAlways:
+      return OPEN_ALWAYS;
+  }
+  return OPEN_EXISTING;
+}
+
+std::optional<uint32_t> DosTimeOf(const FILETIME& utc) {
+  FILETIME local;
+  WORD date = 0;
+  WORD time = 0;
+  if (!::FileTimeToLocalFileTime(&utc, &local) || !::FileTimeToDosDateTime(&local, &date, &time)) {
+    return std::nullopt;
+  }
+  return (static_cast<uint32_t>(date) << 16) | time;
+}
+
+std::optional<WIN32_FILE_ATTRIBUTE_DATA> AttributeData(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) {
+    return std::nullopt;
+  }
+  return data;
+}
+
+bool IsFolder(const WIN32_FILE_ATTRIBUTE_DATA& data) {
+  return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+class Win32File : public File {
+ public:
+  Win32File(UniqueHandle handle, bool writable) : handle_(std::move(handle)), writable_(writable) {}
+
+  int64_t Read(void* buffer, int64_t count) override {
+    char* out = static_cast<char*>(buffer);
+    int64_t done = 0;
+    Seek(position_);
+    while (done < count) {
+      DWORD n = 0;
+      const DWORD wanted = static_cast<DWORD>(std::min(count - done, kMaxChunk));
+      if (!::ReadFile(handle_.get(), out + done, wanted, &n, /*overlapped=*/nullptr)) {
+        throw KoruError(kStreamReadError);
+      }
+      if (n == 0) break;
+      done += n;
+    }
+    position_ += done;
+    return done;
+  }
+
+  int64_t Write(const void* buffer, int64_t count) override {
+    if (count <= 0) return 0;
+    if (position_ > std::numeric_limits<int64_t>::max() - count) {
+      throw KoruError(kStreamWriteError);
+    }
+    const char* in = static_cast<const char*>(buffer);
+    Seek(position_);
+    int64_t done = 0;
+    while (done < count) {
+      DWORD n = 0;
+      const DWORD wanted = static_cast<DWORD>(std::min(count - done, kMaxChunk));
+      if (!::WriteFile(handle_.get(), in + done, wanted, &n, /*overlapped=*/nullptr) || n == 0) {
+        throw KoruError(kStreamWriteError);
+      }
+      done += n;
+    }
+    position_ += done;
+    return done;
+  }
+
+  int64_t GetSize() override {
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(handle_.get(), &size)) throw KoruError(kStreamReadError);
+    return size.QuadPart;
+  }
+
+  int64_t GetPosition() override { return position_; }
+  void SetPosition(int64_t position) override { position_ = std::max<int64_t>(position, 0); }
+
+  void SetSize(int64_t size) override {
+    if (!writable_ || size < 0) throw KoruError(kStreamWriteError);
+    Seek(size);
+    if (!::SetEndOfFile(handle_.get())) throw KoruError(kStreamWriteError);
+    if (position_ > size) position_ = size;
+  }
+
+  void Flush() override {
+    if (writable_ && !::FlushFileBuffers(handle_.get())) throw KoruError(kStreamWriteError);
+  }
+
+ private:
+  void Seek(int64_t position) {
+    LARGE_INTEGER at;
+    at.QuadPart = position;
+    if (!::SetFilePointerEx(handle_.get(), at, /*new_position=*/nullptr, FILE_BEGIN)) {
+      throw KoruError(kStreamReadError);
+    }
+  }
+
+  UniqueHandle handle_;
+  bool writable_;
+  int64_t position_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<File> Win32FileSystem::OpenFile(const std::string& path,
+                                                const OpenOptions& options) {
+  const bool creating = options.disposition != FileDisposition::kOpenExisting;
+  const std::string message =
+      Format(creating ? "ファイル %s を作成できません" : "ファイル %s を開けません", path.c_str());
+  const std::wstring wide = Wide(path);
+  // Windows refuses to write a read-only file; Wine running as root would not, because
+  // it maps the attribute to Unix permissions, which root ignores.
+  const DWORD existing = ::GetFileAttributesW(wide.c_str());
+  const bool writing =
+      options.access != FileAccess::kRead || options.disposition == FileDisposition::kCreateAlways;
+  if (writing && existing != INVALID_FILE_ATTRIBUTES &&
+      (existing & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) ==
+          FILE_ATTRIBUTE_READONLY) {
+    throw win32::Win32Error(ERROR_ACCESS_DENIED, message);
+  }
+  const DWORD flags = FILE_ATTRIBUTE_NORMAL | (options.write_through ? FILE_FLAG_WRITE_THROUGH : 0);
+  UniqueHandle handle(::CreateFileW(wide.c_str(), DesiredAccess(options.access),
+                                    ShareMode(options.share), /*security=*/nullptr,
+                                    CreationDisposition(options.disposition), flags,
+                                    /*template=*/nullptr));
+  if (!handle) throw win32::Win32Error(::GetLastError(), message);
+  const bool writable = options.access != FileAccess::kRead;
+  return std::make_unique<Win32File>(std::move(handle), writable);
+}
+
+bool Win32FileSystem::FileExists(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool Win32FileSystem::DirectoryExists(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::optional<uint32_t> Win32FileSystem::GetAttributes(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+  return attributes;
+}
+
+bool Win32FileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
+  DWORD bits = attributes & kSettableAttributes;
+  if (bits == 0) bits = FILE_ATTRIBUTE_NORMAL;
+  return ::SetFileAttributesW(Wide(path).c_str(), bits) != 0;
+}
+
+std::optional<uint32_t> Win32FileSystem::GetFileDosTime(const std::string& path) {
+  const auto data = AttributeData(path);
+  if (!data || IsFolder(*data)) return std::nullopt;
+  return DosTimeOf(data->ftLastWriteTime);
+}
+
+bool Win32FileSystem::SetFileDosTime(const std::string& path, uint32_t dos_time) {
+  const auto data = AttributeData(path);
+  if (!data || IsFolder(*data)) return false;
+  FILETIME local;
+  FILETIME utc;
+  if (!::DosDateTimeToFileTime(static_cast<WORD>(dos_time >> 16),
+                               static_cast<WORD>(dos_time & 0xFFFF), &local) ||
+      !::LocalFileTimeToFileTime(&local, &utc)) {
+    return false;
+  }
+  // Attribute access alone is not subject to the sharing of other openers, and works on
+  // read-only files.
+  UniqueHandle handle(::CreateFileW(Wide(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    /*security=*/nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                    /*template=*/nullptr));
+  return handle &&
+         ::SetFileTime(handle.get(), /*creation=*/nullptr, /*last_access=*/nullptr, &utc) != 0;
+}
+
+std::optional<int64_t> Win32FileSystem::GetFileSize(const std::string& path) {
+  const auto data = AttributeData(path);
+  if (!data || IsFolder(*data)) return std::nullopt;
+  return (static_cast<int64_t>(data->nFileSizeHigh) << 32) | data->nFileSizeLow;
+}
+
+bool Win32FileSystem::CopyFileTo(const std::string& source, const std::string& target,
+                                 bool fail_if_exists) {
+  const std::wstring wide_target = Wide(target);
+  // As in OpenFile: Wine running as root would replace a read-only target.
+  const DWORD existing = ::GetFileAttributesW(wide_target.c_str());
+  if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY) != 0) {
+    return false;
+  }
+  return ::CopyFileW(Wide(source).c_str(), wide_target.c_str(), fail_if_exists) != 0;
+}
+
+bool Win32FileSystem::MoveFileTo(const std::string& source, const std::string& target) {
+  // Files may change volume (copy and delete); an existing target is never replaced.
+  return ::MoveFileExW(Wide(source).c_str(), Wide(target).c_str(), MOVEFILE_COPY_ALLOWED) != 0;
+}
+
+bool Win32FileSystem::RemoveFile(const std::string& path) {
+  return ::DeleteFileW(Wide(path).c_str()) != 0;
+}
+
+bool Win32FileSystem::MakeDirectory(const std::string& path) {
+  return ::CreateDirectoryW(Wide(path).c_str(), /*security=*/nullptr) != 0;
+}
+
+bool Win32FileSystem::RemoveDirectoryAt(const std::string& path) {
+  return ::RemoveDirectoryW(Wide(path).c_str()) != 0;
+}
+
+std::vector<DirEntry> Win32FileSystem::ListDirectory(const std::string& folder) {
+  std::vector<DirEntry> entries;
+  std::string pattern = folder;
+  if (!pattern.empty() && !EndsWithChar(pattern, '\\') && !EndsWithChar(pattern, '/')) {
+    pattern += '\\';
+  }
+  pattern += '*';
+  WIN32_FIND_DATAW data;
+  UniqueFindHandle find(::FindFirstFileW(Wide(pattern).c_str(), &data));
+  if (!find) return entries;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    DirEntry entry;
+    entry.name = Narrow(name);
+    entry.attributes = data.dwFileAttributes;
+    entry.size = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                     ? 0
+                     : (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    entry.dos_time = DosTimeOf(data.ftLastWriteTime).value_or(0);
+    entries.push_back(std::move(entry));
+  } while (::FindNextFileW(find.get(), &data));
+  SortDirEntries(&entries);
+  return entries;
+}
+
+std::optional<uint64_t> Win32FileSystem::FreeBytes(const std::string& path) {
+  // A folder that does not exist yet (an install folder being chosen) answers for the
+  // volume of its nearest existing parent.
+  std::string at = path;
+  while (true) {
+    ULARGE_INTEGER available;
+    if (::GetDiskFreeSpaceExW(Wide(at).c_str(), &available, /*total=*/nullptr,
+                              /*total_free=*/nullptr)) {
+      return available.QuadPart;
+    }
+    while (at.size() > 3 && EndsWithChar(at, '\\')) at.pop_back();
+    const size_t cut = FindLastChar(at, '\\');
+    if (cut == std::string::npos || cut + 1 >= at.size()) return std::nullopt;
+    at.resize(cut + 1);
+  }
+}
+
+std::string Win32FileSystem::ShortPathName(const std::string& path) {
+  const std::wstring wide = Wide(path);
+  std::wstring buffer(512, L'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD length =
+        ::GetShortPathNameW(wide.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return path;
+    if (length < buffer.size()) return Narrow(std::wstring_view(buffer.data(), length));
+    buffer.assign(length + 1, L'\0');
+  }
+  return path;
+}
+
+}  // namespace koru::platform
