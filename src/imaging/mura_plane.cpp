@@ -1,0 +1,207 @@
+#include "imaging/mura_plane.h"
+
+#include <cstring>
+
+#include "base/binary_io.h"
+#include "base/error.h"
+#include "imaging/jpeg_plane.h"
+#include "storage/compression.h"
+#include "storage/rands.h"
+
+namespace koru {
+namespace {
+
+[[noreturn]] void Corrupt() { throw KoruError(kMuraCorrupt); }
+
+int64_t CeilDiv(int64_t a, int64_t b) { return (a + b - 1) / b; }
+
+// Bytes of a row segment of width pixels.
+int64_t SegmentBytes(int64_t width, int bits) { return CeilDiv(width * bits, 8); }
+
+int64_t RawPlaneSize(const TDIBSurface& plane) {
+  return static_cast<int64_t>(plane.RowLength()) * plane.Height();
+}
+
+bool BlockMode(const TMuraHeader& header) {
+  return header.BlockWidth > 0 && header.BlockHeight > 0 && header.CompType != kMuraCompJpeg;
+}
+
+std::vector<uint8_t> Inflate(const std::vector<uint8_t>& payload, int64_t max_output) {
+  std::vector<uint8_t> out;
+  InflateBytes(payload.data(), payload.size(), &out, static_cast<size_t>(max_output));
+  return out;
+}
+
+// Copies the rows of data (row length each, stored order) into the plane, either top row
+// first or in the scrambled order of the identification code.
+void CopyRows(const std::vector<uint8_t>& data, TDIBSurface& plane, bool scrambled, int32_t code) {
+  const size_t row_length = plane.RowLength();
+  const int height = plane.Height();
+  if (static_cast<int64_t>(data.size()) < RawPlaneSize(plane)) Corrupt();
+  if (!scrambled) {
+    for (int y = 0; y < height; ++y) {
+      std::memcpy(plane.ScanLine(y), data.data() + static_cast<size_t>(y) * row_length, row_length);
+    }
+    return;
+  }
+  TKwRandom random(static_cast<uint32_t>(code));
+  random.InitPool(static_cast<uint32_t>(height));
+  for (int k = 0; k < height; ++k) {
+    const uint32_t row = random.NextFromPool();
+    std::memcpy(plane.ScanLine(static_cast<int>(row)),
+                data.data() + static_cast<size_t>(k) * row_length, row_length);
+  }
+}
+
+void DecodeOldRowMode(const TMuraPlaneContext& context, std::vector<uint8_t> payload,
+                      TDIBSurface& plane) {
+  const int64_t raw_size = RawPlaneSize(plane);
+  if (static_cast<int64_t>(payload.size()) != raw_size) {
+    CopyRows(Inflate(payload, raw_size), plane, /*scrambled=*/false, 0);
+    return;
+  }
+  if (context.IdentificationCode == 0 && context.Header.Randomized) {
+    throw KoruError("識別コードを設定してください");
+  }
+  CopyRows(payload, plane, /*scrambled=*/true, context.IdentificationCode);
+}
+
+// The plane a block reference of Source >= 0 copies from; refused unless it has this
+// plane's geometry, so that rectangles at the same place lie inside it.
+const TDIBSurface& ReferencedPlane(const TMuraPlaneContext& context, const TMuraBlockRef& ref,
+                                   const TDIBSurface& plane) {
+  const TMuraFrame& frame = context.List.GetFrame(ref.Source);
+  if (ref.Index < 0 || ref.Index >= frame.LayerCount()) Corrupt();
+  const TDIBSurface& colour = frame.GetLayer(ref.Index).Surface;
+  const TDIBSurface* source = context.AlphaPlane ? colour.Alpha() : &colour;
+  if (source == nullptr || source->Width() != plane.Width() || source->Height() != plane.Height() ||
+      source->BitCount() != plane.BitCount() || source->RowLength() != plane.RowLength()) {
+    Corrupt();
+  }
+  return *source;
+}
+
+void DecodeBlocks(const TMuraPlaneContext& context, const std::vector<uint8_t>& data,
+                  TDIBSurface& plane) {
+  const TMuraHeader& header = context.Header;
+  const int64_t width = plane.Width(), height = plane.Height();
+  const int bits = plane.BitCount();
+  const int64_t block_w = header.BlockWidth, block_h = header.BlockHeight;
+  const int64_t bx = CeilDiv(width, block_w), by = CeilDiv(height, block_h);
+  const int64_t n = bx * by;
+  if (static_cast<int64_t>(data.size()) < n * 8) Corrupt();
+
+  std::vector<TMuraBlockRef> refs(static_cast<size_t>(n));
+  if (header.Randomized) {
+    TKwRandom random(static_cast<uint32_t>(context.IdentificationCode));
+    random.InitPool(static_cast<uint32_t>(n));
+    for (int64_t k = 0; k < n; ++k) {
+      const uint32_t slot = random.NextFromPool();
+      refs[slot] = {LoadInt32(&data[static_cast<size_t>(k * 8)]),
+                    LoadInt32(&data[static_cast<size_t>(k * 8 + 4)])};
+    }
+  } else {
+    for (int64_t k = 0; k < n; ++k) {
+      refs[static_cast<size_t>(k)] = {LoadInt32(&data[static_cast<size_t>(k * 8)]),
+                                      LoadInt32(&data[static_cast<size_t>(k * 8 + 4)])};
+    }
+  }
+
+  const int64_t stride = static_cast<int64_t>(plane.RowLength());
+  const int64_t block_step = SegmentBytes(block_w, bits);
+  size_t cursor = static_cast<size_t>(n * 8);
+  for (int64_t row_block = 0; row_block < by; ++row_block) {
+    const int64_t y = row_block * block_h;
+    const int64_t bh = std::min(block_h, height - y);
+    for (int64_t column = 0; column < bx; ++column) {
+      const int64_t x = column * block_w;
+      const int64_t bw = std::min(block_w, width - x);
+      const int64_t length = SegmentBytes(bw, bits);
+      const int64_t dest_offset = column * block_step;
+      if (dest_offset + length > stride) Corrupt();
+      const TMuraBlockRef& ref = refs[static_cast<size_t>(row_block * bx + column)];
+
+      if (ref.Source == kMuraBlockLiteral) {
+        if (static_cast<int64_t>(data.size() - cursor) < bh * length) Corrupt();
+        for (int64_t r = 0; r < bh; ++r) {
+          std::memcpy(plane.ScanLine(static_cast<int>(y + r)) + dest_offset, &data[cursor],
+                      static_cast<size_t>(length));
+          cursor += static_cast<size_t>(length);
+        }
+        continue;
+      }
+      const TDIBSurface* source = &plane;
+      int64_t src_x = x, src_y = y;
+      if (ref.Source == kMuraBlockSamePlane) {
+        if (ref.Index < 0 || ref.Index >= n) Corrupt();
+        src_x = (ref.Index % bx) * block_w;
+        src_y = (ref.Index / bx) * block_h;
+      } else if (ref.Source >= 0) {
+        source = &ReferencedPlane(context, ref, plane);
+      } else {
+        Corrupt();
+      }
+      const int64_t src_offset = (src_x * bits) / 8;
+      if (src_offset + length > stride || src_y + bh > height) Corrupt();
+      for (int64_t r = 0; r < bh; ++r) {
+        std::memmove(plane.ScanLine(static_cast<int>(y + r)) + dest_offset,
+                     source->ScanLine(static_cast<int>(src_y + r)) + src_offset,
+                     static_cast<size_t>(length));
+      }
+    }
+  }
+}
+
+void DecodeJpeg(const std::vector<uint8_t>& payload, TDIBSurface& plane) {
+  // The decoded picture must be the plane's: anything else would be drawn with another
+  // geometry. Its colours are converted to the plane's bit count.
+  TDIB decoded;
+  decoded.ColorTable() = plane.ColorTable();
+  DecodeJpegTo24Bits(payload.data(), payload.size(), plane.Width(), plane.Height(), &decoded);
+  decoded.ChangeBitCount(plane.PixelBitCount());
+  plane.TDIB::Assign(decoded);
+}
+
+}  // namespace
+
+int64_t MuraPlaneMaxPayload(const TMuraHeader& header, const TDIBSurface& plane) {
+  if (header.Version < 103 || !BlockMode(header)) return RawPlaneSize(plane);
+  const int64_t width = plane.Width(), height = plane.Height();
+  const int bits = plane.BitCount();
+  const int64_t bx = CeilDiv(width, header.BlockWidth);
+  const int64_t by = CeilDiv(height, header.BlockHeight);
+  // Every block literal: each block column supplies its segment on every row.
+  int64_t literal = 0;
+  for (int64_t column = 0; column < bx; ++column) {
+    const int64_t bw = std::min<int64_t>(header.BlockWidth, width - column * header.BlockWidth);
+    literal += SegmentBytes(bw, bits) * height;
+  }
+  return bx * by * 8 + literal;
+}
+
+void DecodeMuraPlane(const TMuraPlaneContext& context, std::vector<uint8_t> payload,
+                     TDIBSurface& plane) {
+  const TMuraHeader& header = context.Header;
+  if (header.Version < 103) {
+    DecodeOldRowMode(context, std::move(payload), plane);
+    return;
+  }
+  if (header.CompType == kMuraCompJpeg && !context.AlphaPlane) {
+    DecodeJpeg(payload, plane);
+    return;
+  }
+  std::vector<uint8_t> data;
+  if (header.CompType == kMuraCompZlib || header.CompType == kMuraCompJpeg) {
+    data = Inflate(payload, MuraPlaneMaxPayload(header, plane));
+  } else {
+    data = std::move(payload);
+  }
+  if (BlockMode(header)) {
+    DecodeBlocks(context, data, plane);
+    return;
+  }
+  const bool scrambled = header.Randomized && header.CompType != kMuraCompJpeg;
+  CopyRows(data, plane, scrambled, context.IdentificationCode);
+}
+
+}  // namespace koru
