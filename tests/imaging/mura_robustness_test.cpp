@@ -1,0 +1,289 @@
+// Damaged images: every failure is a KoruError, never a crash, an out-of-bounds access
+// (run under AddressSanitizer) or an unbounded allocation.
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "base/error.h"
+#include "imaging/mura.h"
+#include "mura_test_writer.h"
+
+namespace koru {
+namespace {
+
+using testing::BinaryImage;
+using testing::BlockPayload;
+using testing::ByteWriter;
+using testing::FrameRecord;
+using testing::LayerRecord;
+using testing::MakePlane;
+using testing::PlaneBytes;
+using testing::XmlImage;
+using testing::Zlib;
+
+std::string LoadError(const std::vector<uint8_t>& bytes, int64_t max_total = 0) {
+  TMuraFrameList list(1);
+  if (max_total > 0) list.MaxTotalBytes = max_total;
+  MemoryStream stream(bytes);
+  try {
+    list.LoadFromStream(stream, false, false, true);
+  } catch (const KoruError& e) {
+    return e.message();
+  }
+  return "";
+}
+
+TMuraHeader Header(uint8_t comp, int block, bool randomized = false) {
+  TMuraHeader h;
+  h.Version = 107;
+  h.CompType = comp;
+  h.BlockWidth = block;
+  h.BlockHeight = block;
+  h.Randomized = randomized;
+  return h;
+}
+
+// A small image touching most of the reader: two frames, block references across
+// frames, an alpha plane, a palette frame.
+std::vector<uint8_t> SmallBinaryImage() {
+  const TDIBSurface colour = MakePlane(4, 4, 24, [](int x, int y) { return x * 40 + y * 7; });
+  const TDIBSurface alpha = MakePlane(4, 4, 8, [](int x, int) { return x * 80; });
+  auto block_rows = [](const TDIBSurface& plane, int bx, int by, int bytes_per_pixel) {
+    std::vector<uint8_t> out;
+    for (int y = 0; y < 2; ++y) {
+      const uint8_t* row = plane.ScanLine(by * 2 + y) + bx * 2 * bytes_per_pixel;
+      out.insert(out.end(), row, row + 2 * bytes_per_pixel);
+    }
+    return out;
+  };
+  std::vector<uint8_t> colour_literal;
+  for (int b = 0; b < 3; ++b) {
+    const auto rows = block_rows(colour, b % 2, b / 2, 3);
+    colour_literal.insert(colour_literal.end(), rows.begin(), rows.end());
+  }
+  std::vector<uint8_t> alpha_literal;
+  for (int b = 0; b < 4; ++b) {
+    const auto rows = block_rows(alpha, b % 2, b / 2, 1);
+    alpha_literal.insert(alpha_literal.end(), rows.begin(), rows.end());
+  }
+  LayerRecord first;
+  first.colour = Zlib(BlockPayload({{-1, 0}, {-1, 0}, {-1, 0}, {-2, 1}}, colour_literal));
+  first.alpha_plane = Zlib(BlockPayload({{-1, 0}, {-1, 0}, {-1, 0}, {-1, 0}}, alpha_literal));
+  first.alpha_on = true;
+  LayerRecord second;
+  second.colour = Zlib(BlockPayload({{0, 0}, {0, 0}, {-2, 0}, {0, 0}}, {}));
+  second.alpha = 100;
+  second.trans_color = 0;
+  FrameRecord f0;
+  f0.layers = {first, second};
+  f0.aux1 = 1;
+  FrameRecord f1;
+  f1.layers = {second};
+  f1.trans_color = 3;
+  return BinaryImage(107, Header(kMuraCompZlib, 2, /*randomized=*/true), {f0, f1});
+}
+
+std::vector<uint8_t> SmallXmlImage() {
+  const TDIBSurface plane = MakePlane(3, 2, 8, [](int x, int y) { return x + y; });
+  LayerRecord l;
+  l.colour = PlaneBytes(plane);
+  l.alpha_plane = PlaneBytes(MakePlane(3, 2, 8, [](int, int) { return 200; }));
+  return XmlImage(
+      "<Mura Count=\"1\" CompType=\"1\" BlockWidth=\"0\" Randomized=\"1\">\n"
+      "<Frame TransColor=\"1\"><Layers Count=\"1\" Width=\"3\" Height=\"2\" Bpp=\"1\">\n"
+      "<RGB>000000FFFFFF</RGB>\n<Layer AlphaOn=\"1\"/>\n</Layers></Frame>\n",
+      {l});
+}
+
+TEST(MuraRobustnessTest, FixturesLoad) {
+  EXPECT_EQ(LoadError(SmallBinaryImage()), "");
+  EXPECT_EQ(LoadError(SmallXmlImage()), "");
+}
+
+TEST(MuraRobustnessTest, EveryTruncatedPrefixGivesACleanError) {
+  for (const auto& image : {SmallBinaryImage(), SmallXmlImage()}) {
+    for (size_t length = 0; length < image.size(); ++length) {
+      const std::vector<uint8_t> prefix(image.begin(), image.begin() + length);
+      EXPECT_NE(LoadError(prefix), "") << "prefix of " << length << " bytes loaded";
+    }
+  }
+}
+
+TEST(MuraRobustnessTest, SeededMutationsNeverCrash) {
+  std::mt19937 random(20261209);
+  for (const auto& image : {SmallBinaryImage(), SmallXmlImage()}) {
+    for (int round = 0; round < 600; ++round) {
+      std::vector<uint8_t> damaged = image;
+      const int changes = 1 + static_cast<int>(random() % 4);
+      for (int i = 0; i < changes; ++i) {
+        damaged[random() % damaged.size()] = static_cast<uint8_t>(random());
+      }
+      LoadError(damaged);  // any outcome but a crash or a sanitizer report
+    }
+  }
+}
+
+TEST(MuraRobustnessTest, ImpossibleGeometryIsRefused) {
+  auto frame = [](int w, int h, int bits) {
+    FrameRecord f;
+    f.width = w, f.height = h, f.bits = bits;
+    return BinaryImage(107, Header(kMuraCompStored, 0), {f});
+  };
+  EXPECT_EQ(LoadError(frame(2, 2, 24)), "");
+  EXPECT_EQ(LoadError(frame(0, 0, 24)), "");
+  EXPECT_EQ(LoadError(frame(-1, 2, 24)), kMuraCorrupt);
+  EXPECT_EQ(LoadError(frame(2, -5, 24)), kMuraCorrupt);
+  EXPECT_EQ(LoadError(frame(20000, 1, 24)), kMuraCorrupt);
+  EXPECT_EQ(LoadError(frame(16384, 16384, 1)), kMuraCorrupt);
+  EXPECT_EQ(LoadError(frame(2, 2, 7)), kMuraCorrupt);
+  EXPECT_EQ(LoadError(frame(2, 2, 0)), kMuraCorrupt);
+  EXPECT_EQ(LoadError(frame(2, 2, 64)), kMuraCorrupt);
+}
+
+TEST(MuraRobustnessTest, LengthsAndCountsBeyondTheStreamAreRefused) {
+  // A name, a payload, an aux list and a layer count larger than what follows.
+  auto with = [](auto patch) {
+    ByteWriter w;
+    w.Text("Mura107").I32(40);
+    auto h = Header(kMuraCompStored, 0);
+    h.Count = 1;
+    const auto record = h.ToBytes();
+    w.Raw(std::vector<uint8_t>(record.begin(), record.end()));
+    patch(w);
+    return w.bytes;
+  };
+  EXPECT_EQ(LoadError(with([](ByteWriter& w) { w.I32(1 << 30).Text("x"); })), kMuraCorrupt);
+  EXPECT_EQ(LoadError(with([](ByteWriter& w) { w.I32(-4); })), kMuraCorrupt);
+  auto frame_head = [](ByteWriter& w, int layers) {
+    w.Name("f").I32(-1).I32(0).U8(0).I32(0).I32(layers).I32(1).I32(1).I32(24);
+  };
+  EXPECT_EQ(LoadError(with([&](ByteWriter& w) { frame_head(w, 1 << 30); })), kMuraCorrupt);
+  auto layer_head = [](ByteWriter& w) { w.I32(0).I32(0).U8(1).I32(-1).I32(255).U8(0).Name("l"); };
+  EXPECT_EQ(LoadError(with([&](ByteWriter& w) {
+              frame_head(w, 1);
+              layer_head(w);
+              w.I32(-1);
+            })),
+            kMuraCorrupt);
+  EXPECT_EQ(LoadError(with([&](ByteWriter& w) {
+              frame_head(w, 1);
+              layer_head(w);
+              w.I32(0x7FFFFFFF).I32(0);
+            })),
+            kMuraCorrupt);
+  EXPECT_EQ(LoadError(with([&](ByteWriter& w) {
+              frame_head(w, 1);
+              layer_head(w);
+              w.Payload({1, 2, 3, 0}).I32(-2);  // negative alpha length
+            })),
+            kMuraCorrupt);
+  EXPECT_EQ(LoadError(with([&](ByteWriter& w) {
+              frame_head(w, 0);
+              w.I32(1 << 28).I32(0);  // aux records
+            })),
+            kMuraCorrupt);
+}
+
+TEST(MuraRobustnessTest, EmptyPayloadIsEmptyNotTheRestOfTheStream) {
+  for (uint8_t comp : {kMuraCompStored, kMuraCompZlib}) {
+    for (int block : {0, 2}) {
+      FrameRecord f;
+      f.width = 2, f.height = 2, f.bits = 24;
+      LayerRecord l;  // N = 0
+      f.layers = {l};
+      EXPECT_EQ(LoadError(BinaryImage(107, Header(comp, block), {f})), kMuraCorrupt)
+          << int(comp) << " " << block;
+    }
+  }
+  // Old row mode as well, and an empty alpha plane is simply no plane.
+  FrameRecord f;
+  f.width = 2, f.height = 2, f.bits = 24;
+  f.layers = {LayerRecord{}};
+  EXPECT_EQ(LoadError(BinaryImage(102, TMuraHeader{}, {f})), kMuraCorrupt);
+}
+
+TEST(MuraRobustnessTest, ShortAndOversizedPayloadsAreRefused) {
+  FrameRecord f;
+  f.width = 4, f.height = 4, f.bits = 24;
+  LayerRecord l;
+  l.colour = Zlib(std::vector<uint8_t>(47, 1));  // 48 needed
+  f.layers = {l};
+  EXPECT_EQ(LoadError(BinaryImage(107, Header(kMuraCompZlib, 0), {f})), kMuraCorrupt);
+  l.colour = std::vector<uint8_t>(47, 1);
+  f.layers = {l};
+  EXPECT_EQ(LoadError(BinaryImage(107, Header(kMuraCompStored, 0), {f})), kMuraCorrupt);
+  // A zlib bomb: 16 MiB of zeros for a 48-byte plane stops at the plane's size.
+  l.colour = Zlib(std::vector<uint8_t>(16u << 20, 0));
+  f.layers = {l};
+  EXPECT_EQ(LoadError(BinaryImage(107, Header(kMuraCompZlib, 0), {f})), kMuraCorrupt);
+  EXPECT_EQ(LoadError(BinaryImage(107, Header(kMuraCompZlib, 2), {f})), kMuraCorrupt);
+}
+
+TEST(MuraRobustnessTest, ManyLargeLayersHitTheMemoryBudget) {
+  FrameRecord f;
+  f.width = 64, f.height = 64, f.bits = 32;
+  LayerRecord l;
+  l.colour = Zlib(std::vector<uint8_t>(64 * 64 * 4, 9));
+  for (int i = 0; i < 8; ++i) f.layers.push_back(l);
+  const auto image = BinaryImage(107, Header(kMuraCompZlib, 0), {f});
+  EXPECT_EQ(LoadError(image), "");
+  EXPECT_EQ(LoadError(image, /*max_total=*/64 * 64 * 4 * 5), kMuraCorrupt);
+}
+
+TEST(MuraRobustnessTest, ScrambledOldRowsWithoutCodeAskForIt) {
+  const TDIBSurface plane = MakePlane(2, 2, 24, [](int x, int) { return x; });
+  LayerRecord l;
+  l.colour = PlaneBytes(plane);  // the raw length: stored rows in scrambled order
+  auto image = [&](const char* randomized) {
+    return XmlImage(std::string("<Mura Version=\"99\" Count=\"1\" Randomized=\"") + randomized +
+                        "\">\n<Frame><Layers Count=\"1\" Width=\"2\" Height=\"2\" "
+                        "Bpp=\"24\">\n<Layer/>\n</Layers></Frame>\n",
+                    {l}, /*alpha_lengths=*/false);
+  };
+  TMuraFrameList list(0);
+  MemoryStream stream(image("1"));
+  try {
+    list.LoadFromStream(stream, false, false, false);
+    FAIL();
+  } catch (const KoruError& e) {
+    EXPECT_EQ(e.message(), "識別コードを設定してください");
+  }
+  MemoryStream plain(image("0"));
+  list.LoadFromStream(plain, false, false, false);
+  EXPECT_EQ(list.GetFrame(0).Surface.GetPixel(1, 1), 1u);
+}
+
+TEST(IsUncompressedImageTest, MagicVersionAndCompType) {
+  auto image = [](const char* magic, uint8_t comp, int header_length = 40) {
+    ByteWriter w;
+    w.Text(magic).I32(header_length);
+    TMuraHeader h;
+    h.CompType = comp;
+    const auto record = h.ToBytes();
+    for (int i = 0; i < header_length && i < 40; ++i) w.U8(record[static_cast<size_t>(i)]);
+    return w.bytes;
+  };
+  auto check = [](const std::vector<uint8_t>& bytes) {
+    MemoryStream stream(bytes);
+    stream.SetPosition(0);
+    const bool result = IsUncompressedImage(stream);
+    EXPECT_EQ(stream.GetPosition(), 0);
+    return result;
+  };
+  EXPECT_TRUE(check(image("Mura107", 1)));
+  EXPECT_TRUE(check(image("Mura103", 1)));
+  EXPECT_TRUE(check(image("Mura$67", 1)));  // 103 in hexadecimal
+  EXPECT_FALSE(check(image("Mura107", 0)));
+  EXPECT_FALSE(check(image("Mura107", 2)));
+  EXPECT_FALSE(check(image("Mura102", 1)));
+  EXPECT_FALSE(check(image("Mura1a7", 1)));
+  EXPECT_FALSE(check(image("Mura107", 1, 22)));  // CompType not in the record: 0
+  EXPECT_FALSE(check(image("MuraX20", 1)));
+  EXPECT_FALSE(check(SmallXmlImage()));
+  EXPECT_FALSE(check({'M', 'u', 'r'}));
+  EXPECT_FALSE(check({}));
+}
+
+}  // namespace
+}  // namespace koru
