@@ -16,6 +16,14 @@ std::string GamePath(const std::string& registry_key) {
   return registry_key.starts_with('\\') ? registry_key.substr(1) : registry_key;
 }
 
+// Software\path.
+std::string BelowSoftware(const std::string& path) {
+  std::string full = kSoftware;
+  full += '\\';
+  full += path;
+  return full;
+}
+
 // Deletes Software\path with everything below it; false when Software cannot be opened.
 bool DeleteBelowSoftware(platform::Registry& registry, const std::string& path) {
   if (!registry.OpenKey(RegistryRoot::kCurrentUser, kSoftware, false, false)) return false;
@@ -25,15 +33,13 @@ bool DeleteBelowSoftware(platform::Registry& registry, const std::string& path) 
   const size_t cut = FindLastChar(whole, '\\');
   const std::string name = cut == std::string::npos ? whole : whole.substr(cut + 1);
   registry.DeleteKeyTree(RegistryRoot::kCurrentUser,
-                         parent.empty() ? std::string(kSoftware) : kSoftware + ("\\" + parent),
-                         name);
+                         parent.empty() ? std::string(kSoftware) : BelowSoftware(parent), name);
   return true;
 }
 
 bool IsEmptyKey(platform::Registry& registry, const std::string& path) {
-  const auto key =
-      registry.OpenKey(RegistryRoot::kCurrentUser, std::string(kSoftware) + "\\" + path,
-                       /*create=*/false, /*writable=*/false);
+  const auto key = registry.OpenKey(RegistryRoot::kCurrentUser, BelowSoftware(path),
+                                    /*create=*/false, /*writable=*/false);
   return key && key->SubkeyCount() == 0 && key->ValueCount() == 0;
 }
 
@@ -43,7 +49,7 @@ std::string TKoruInstallSet::ReadRegValue(platform::Env& env, const std::string&
                                           const std::string& default_value) const {
   if (RegistryKey.empty()) return default_value;
   const auto key =
-      env.registry().OpenKey(RegistryRoot::kCurrentUser, kSoftware + ("\\" + GamePath(RegistryKey)),
+      env.registry().OpenKey(RegistryRoot::kCurrentUser, BelowSoftware(GamePath(RegistryKey)),
                              /*create=*/false, /*writable=*/false);
   if (!key) return default_value;
   const auto value = key->ReadValue(name);
@@ -58,7 +64,7 @@ void TKoruInstallSet::WriteRegValue(platform::Env& env, const std::string& name,
                                     const std::string& value) const {
   if (RegistryKey.empty()) return;
   const auto key =
-      env.registry().OpenKey(RegistryRoot::kCurrentUser, kSoftware + ("\\" + GamePath(RegistryKey)),
+      env.registry().OpenKey(RegistryRoot::kCurrentUser, BelowSoftware(GamePath(RegistryKey)),
                              /*create=*/true, /*writable=*/true);
   // A key that cannot be created means the value was not set: say so.
   if (!key || !key->WriteString(name, value)) {
