@@ -48,6 +48,9 @@ TEST_F(InstallSetRegistryTest, ValueOfAnotherTypeIsAnError) {
   Create("Software\\Maker\\Game");
   auto key =
       env_.registry().OpenKey(RegistryRoot::kCurrentUser, "Software\\Maker\\Game", false, true);
+  // An expandable string is still a string.
+  ASSERT_TRUE(key->WriteValue(kRegCdDrive, {RegistryValueType::kExpandString, "%X%"}));
+  EXPECT_EQ(settings_.ReadRegValue(env_, kRegCdDrive, ""), "%X%");
   ASSERT_TRUE(key->WriteValue(kRegInstallPath, {RegistryValueType::kOther, "\x01\x00"}));
   try {
     settings_.ReadRegValue(env_, kRegInstallPath, "");
@@ -135,6 +138,14 @@ TEST_F(InstallSetRegistryTest, DeleteStopsAtAParentWithOtherContent) {
   settings_.DeleteRegistryKey(env_);
   EXPECT_FALSE(Open("Software\\A\\B\\C"));
   EXPECT_TRUE(Open("Software\\A\\B"));
+}
+
+TEST_F(InstallSetRegistryTest, TrailingBackslashNamesTheSameKey) {
+  settings_.RegistryKey = "\\Maker\\Game\\";
+  settings_.WriteRegValue(env_, kRegCdDrive, "D:");
+  EXPECT_TRUE(Open("Software\\Maker\\Game"));
+  settings_.DeleteRegistryKey(env_);
+  EXPECT_FALSE(Open("Software\\Maker"));
 }
 
 TEST_F(InstallSetRegistryTest, DeleteOfMissingKeyOrBareBackslashChangesNothing) {
