@@ -229,6 +229,16 @@ TYPED_TEST(EnvSuite, Move_RenamesButNeverReplaces) {
   ASSERT_TRUE(this->files().MoveFileTo(a, b));
   EXPECT_FALSE(this->files().FileExists(a));
   EXPECT_EQ(this->Get(b), "A");
+  {
+    auto open = this->files().OpenFile(
+        b, Options(FileAccess::kRead, FileDisposition::kOpenExisting, FileShare::kReadWrite));
+    EXPECT_FALSE(this->files().MoveFileTo(b, a));
+  }
+  // Only the case changes: allowed, though not every system shows the new case (Wine
+  // keeps the old one).
+  ASSERT_TRUE(this->files().MoveFileTo(b, this->At("B.TXT")));
+  ASSERT_EQ(this->Names(this->base_).size(), 1u);
+  EXPECT_TRUE(EqualsIgnoreCase(this->Names(this->base_)[0], "b.txt"));
   ASSERT_TRUE(this->files().MakeDirectory(this->At("dir")));
   ASSERT_TRUE(this->files().MoveFileTo(this->At("dir"), this->At("moved")));
   EXPECT_TRUE(this->files().DirectoryExists(this->At("moved")));
@@ -447,7 +457,10 @@ std::string DecodeUtf16(const std::string& bytes) {
 
 TYPED_TEST(EnvSuite, Restart_DeletionIsRecordedWhereWindowsKeepsIt) {
   const std::string path = this->At("~kinstall表.exe");
+  const std::string other = this->At("~kinstall0.exe");
   this->Put(path, "MZ");
+  this->Put(other, "MZ");
+  ASSERT_TRUE(this->system().DeleteAtRestart(other));
   ASSERT_TRUE(this->system().DeleteAtRestart(path));
   auto key =
       this->registry().OpenKey(RegistryRoot::kLocalMachine, kSessionManagerKey, false, false);
@@ -459,6 +472,8 @@ TYPED_TEST(EnvSuite, Restart_DeletionIsRecordedWhereWindowsKeepsIt) {
   const std::string entry =
       std::string("\\??\\") + path + std::string(1, '\0') + std::string(1, '\0');
   EXPECT_NE(list.find(entry), std::string::npos);
+  const std::string other_entry = std::string("\\??\\") + other + std::string(2, '\0');
+  EXPECT_NE(list.find(other_entry), std::string::npos);
   EXPECT_TRUE(this->files().FileExists(path));
 }
 
@@ -477,6 +492,22 @@ TYPED_TEST(EnvSuite, System_FoldersHaveTheirWindowsForm) {
   EXPECT_TRUE(this->system().IsNtFamily());
   EXPECT_FALSE(this->system().ExecutablePath().empty());
   EXPECT_EQ(this->system().ShellOpen(this->At("missing.txt"), "", this->base_, 5), 2);
+}
+
+TYPED_TEST(EnvSuite, Resources_FoundInTheOwnModuleAndMissingModulesReported) {
+  this->backend_.AddOwnResource();
+  bool loaded = false;
+  auto resource = this->system().LoadModuleResource("", "DUMMY", "BINTYPE", &loaded);
+  EXPECT_TRUE(loaded);
+  ASSERT_NE(resource, nullptr);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(resource->data()), resource->size()),
+            kOwnResource);
+  EXPECT_NE(this->system().LoadModuleResource("", "dummy", "bintype", &loaded), nullptr);
+  EXPECT_EQ(this->system().LoadModuleResource("", "NONE", "BINTYPE", &loaded), nullptr);
+  EXPECT_TRUE(loaded);
+  EXPECT_EQ(this->system().LoadModuleResource(this->At("none.dll"), "DUMMY", "BINTYPE", &loaded),
+            nullptr);
+  EXPECT_FALSE(loaded);
 }
 
 }  // namespace

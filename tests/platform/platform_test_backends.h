@@ -12,6 +12,7 @@
 #include "platform/env.h"
 #include "platform/env_wrapper.h"
 #include "platform/memory/memory_env.h"
+#include "platform/simulated_system.h"
 
 #if defined(_WIN32)
 #include "platform/win32/win32_env.h"
@@ -22,6 +23,14 @@
 #endif
 
 namespace koru::platform::testing {
+
+// What the test program's resource DUMMY (type BINTYPE) holds.
+inline constexpr const char* kOwnResource = "vf test resource";
+
+inline void AddTo(SimulatedSystem& system) {
+  const std::string bytes = kOwnResource;
+  system.AddResource("", "DUMMY", "BINTYPE", std::vector<uint8_t>(bytes.begin(), bytes.end()));
+}
 
 class MemoryBackend {
  public:
@@ -35,6 +44,8 @@ class MemoryBackend {
   }
   // A name no other run uses (every backend but Win32 starts empty).
   std::string UniqueName(const std::string& prefix) { return prefix; }
+  // Gives the running program the resource DUMMY of type BINTYPE holding kOwnResource.
+  void AddOwnResource() { AddTo(env_.system()); }
 
  private:
   MemoryEnv env_;
@@ -52,6 +63,7 @@ class WrappedMemoryBackend {
     return "C:\\work";
   }
   std::string UniqueName(const std::string& prefix) { return prefix; }
+  void AddOwnResource() { AddTo(memory_.system()); }
 
  private:
   MemoryEnv memory_;
@@ -71,7 +83,7 @@ class HostBackend {
     return "C:\\work";
   }
   std::string UniqueName(const std::string& prefix) { return prefix; }
-  HostEnv& host() { return env_; }
+  void AddOwnResource() { AddTo(env_.system()); }
   const std::string& native_root() const { return temp_.path(); }
 
  private:
@@ -90,6 +102,8 @@ class Win32Backend {
   Env& env() { return env_; }
   std::string Base() { return temp_.path(); }
   std::string UniqueName(const std::string& prefix) { return temp_.UniqueName(prefix); }
+  // Compiled in from platform_tests.rc.
+  void AddOwnResource() {}
 
  private:
   Win32Env env_;
