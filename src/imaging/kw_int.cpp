@@ -58,7 +58,10 @@ bool KwStrToInt(std::string_view text, int32_t* value) {
 }
 
 std::string KwIntegerErrorMessage(std::string_view text) {
-  return "'" + std::string(text) + "' は有効な整数ではありません";
+  std::string message = "'";
+  message.append(text);
+  message.append("' は有効な整数ではありません");
+  return message;
 }
 
 int32_t KwStrToIntOrThrow(std::string_view text) {

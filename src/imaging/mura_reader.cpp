@@ -235,8 +235,9 @@ class MuraReader {
       const size_t entries = size_t{1} << bpp;
       if (table.size() < 6 * entries) throw KoruError("カラーテーブルがありません");
       for (size_t i = 0; i < entries; ++i) {
-        const uint32_t value =
-            static_cast<uint32_t>(KwStrToIntOrThrow("$" + table.substr(i * 6, 6)));
+        std::string digits = "$";
+        digits.append(table, i * 6, 6);
+        const uint32_t value = static_cast<uint32_t>(KwStrToIntOrThrow(digits));
         frame.Surface.ColorTable()[i] = {static_cast<uint8_t>(value >> 16),
                                          static_cast<uint8_t>(value >> 8),
                                          static_cast<uint8_t>(value), 0};
