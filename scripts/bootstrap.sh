@@ -64,8 +64,66 @@ else
   cache=${XDG_CACHE_HOME:-$HOME/.cache}/korusetup
 fi
 
+mkdir -p "$cache" 2>/dev/null || as_root mkdir -p "$cache"
+# One bootstrap at a time (several scripts may start together).
+exec 8>"$cache/.bootstrap.lock"
+flock 8
+
 is_installed() {
   [[ $(dpkg-query -W -f='${db:Status-Abbrev}' "$1" 2>/dev/null) == ii* ]]
+}
+
+# The cache key: the versions of everything that goes into the cached libraries.
+dep_key() {
+  local triplet=$1
+  local compiler=g++-mingw-w64-${triplet%%-*}-posix
+  {
+    echo "recipe $RECIPE arch $triplet"
+    dpkg-query -W -f='${Package} ${Version}\n' libjpeg62-turbo-dev libpng-dev googletest \
+      libz-mingw-w64-dev cmake nasm "${compiler//_/-}" 2>/dev/null
+  }
+}
+
+# Makes sure apt knows the source packages; an entry added here is read by the next update.
+have_deb_src() {
+  apt-get indextargets --format '$(IDENTIFIER)' 2>/dev/null | grep -qx Sources
+}
+add_deb_src() {
+  have_deb_src && return
+  log "adding deb-src entries for bookworm main"
+  as_root tee /etc/apt/sources.list.d/korusetup-deb-src.sources >/dev/null <<'SRC'
+# Added by the project's scripts/bootstrap.sh: sources of libjpeg-turbo and libpng, built
+# for mingw because Debian ships them for Linux only.
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+
+Types: deb-src
+URIs: http://deb.debian.org/debian-security
+Suites: bookworm-security
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+  apt_updated=0
+}
+ensure_deb_src() {
+  add_deb_src
+  if ! apt-cache showsrc libjpeg-turbo >/dev/null 2>&1; then
+    apt_updated=0
+    apt_update
+  fi
+}
+
+# True when a cached library build for the installed package versions is missing.
+deps_missing() {
+  local arch key
+  for arch in "${arches[@]}"; do
+    key=$(dep_key "$arch-w64-mingw32" | sha1sum | cut -c1-12)
+    [[ -f $cache/mingw-$arch-$key/.complete ]] || return 0
+  done
+  return 1
 }
 
 # --- Debian packages --------------------------------------------------------------------
@@ -81,7 +139,7 @@ apt_updated=0
 apt_update() {
   if ((!apt_updated)); then
     log "apt-get update"
-    as_root apt-get update -q
+    as_root apt-get -o DPkg::Lock::Timeout=600 update -q
     apt_updated=1
   fi
 }
@@ -91,10 +149,17 @@ if ((want_windows)) && ! dpkg --print-foreign-architectures | grep -qx i386; the
   as_root dpkg --add-architecture i386
 fi
 
+# A machine that still has to build the libraries needs the source entries: add them now so
+# that one update covers both.
+if ((want_windows)) && { ((${#missing[@]})) || deps_missing; }; then
+  add_deb_src
+fi
+
 if ((${#missing[@]})); then
   apt_update
   log "installing: ${missing[*]}"
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -q \
+    --no-install-recommends \
     "${missing[@]}"
 else
   log "all Debian packages present"
@@ -127,42 +192,6 @@ fi
 ((want_windows)) || {
   log "done (native only)"
   exit 0
-}
-
-# The cache key: the versions of everything that goes into the cached libraries.
-dep_key() {
-  local triplet=$1
-  local compiler=g++-mingw-w64-${triplet%%-*}-posix
-  {
-    echo "recipe $RECIPE arch $triplet"
-    dpkg-query -W -f='${Package} ${Version}\n' libjpeg62-turbo-dev libpng-dev googletest \
-      libz-mingw-w64-dev cmake nasm "${compiler//_/-}" 2>/dev/null
-  }
-}
-
-ensure_deb_src() {
-  if apt-get indextargets --format '$(IDENTIFIER)' 2>/dev/null | grep -qx Sources; then
-    apt-cache showsrc libjpeg-turbo >/dev/null 2>&1 || apt_update
-    return
-  fi
-  log "adding deb-src entries for bookworm main"
-  as_root tee /etc/apt/sources.list.d/korusetup-deb-src.sources >/dev/null <<'SRC'
-# Added by the project's scripts/bootstrap.sh: sources of libjpeg-turbo and libpng, built
-# for mingw because Debian ships them for Linux only.
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-
-Types: deb-src
-URIs: http://deb.debian.org/debian-security
-Suites: bookworm-security
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SRC
-  apt_updated=0
-  apt_update
 }
 
 # fetch_source SOURCE BINARY: unpacks the Debian source of SOURCE in the current folder:
@@ -270,15 +299,10 @@ CFG
   rm -rf "$work"
 }
 
-mkdir -p "$cache" 2>/dev/null || as_root mkdir -p "$cache"
-# One bootstrap at a time builds the cache (several scripts may start together).
-exec 8>"$cache/.bootstrap.lock"
-flock 8
-
 for arch in "${arches[@]}"; do
   triplet=$arch-w64-mingw32
   key_text=$(dep_key "$triplet")
-  key=$(sha1sum <<<"$key_text" | cut -c1-12)
+  key=$(dep_key "$triplet" | sha1sum | cut -c1-12)
   prefix=$cache/mingw-$arch-$key
   if [[ -f $prefix/.complete ]]; then
     log "[$arch] libraries cached in $prefix"
