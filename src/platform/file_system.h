@@ -89,8 +89,9 @@ class FileSystem {
   // Removes an empty folder.
   virtual bool RemoveDirectoryAt(const std::string& path) = 0;
 
-  // The entries of a folder, without "." and "..", in a stable order (by name, as the
-  // platform enumerates them). Empty when the folder does not exist.
+  // The entries of a folder, without "." and "..", sorted by name ignoring ASCII case
+  // (CompareIgnoreCase) whatever order the platform enumerates them in. Empty when the
+  // folder does not exist.
   virtual std::vector<DirEntry> ListDirectory(const std::string& folder) = 0;
 
   // Bytes available to the caller on the volume holding path, or nullopt on failure.

@@ -52,6 +52,17 @@ std::vector<std::string> CollapseDots(const std::vector<std::string>& parts) {
   return result;
 }
 
+bool IsValidWindowsName(std::string_view name) {
+  for (size_t i = 0; i < name.size(); i += CharLengthAt(name, i)) {
+    if (CharLengthAt(name, i) == 2) continue;
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    if (c < 0x20 || std::string_view("<>:\"|?*").find(name[i]) != std::string_view::npos) {
+      return false;
+    }
+  }
+  return true;
+}
+
 std::string JoinParts(const std::vector<std::string>& parts, size_t count) {
   std::string result;
   for (size_t i = 0; i < count && i < parts.size(); ++i) {

@@ -24,6 +24,9 @@ WindowsPath ParseWindowsPath(std::string_view path);
 // the top.
 std::vector<std::string> CollapseDots(const std::vector<std::string>& parts);
 
+// False for a name Windows refuses: control characters or one of < > : " | ? *.
+bool IsValidWindowsName(std::string_view name);
+
 // Joins parts with '\' (no leading or trailing separator).
 std::string JoinParts(const std::vector<std::string>& parts, size_t count);
 

@@ -243,6 +243,7 @@ TYPED_TEST(EnvSuite, Move_RenamesButNeverReplaces) {
   ASSERT_TRUE(this->files().MoveFileTo(this->At("dir"), this->At("moved")));
   EXPECT_TRUE(this->files().DirectoryExists(this->At("moved")));
   EXPECT_FALSE(this->files().MoveFileTo(this->At("none"), this->At("c.txt")));
+  EXPECT_FALSE(this->files().MoveFileTo(this->At("moved"), this->At("moved\\inside")));
 }
 
 TYPED_TEST(EnvSuite, Folders_MakeSeveralLevelsAndRemoveOnlyWhenEmpty) {
@@ -254,6 +255,8 @@ TYPED_TEST(EnvSuite, Folders_MakeSeveralLevelsAndRemoveOnlyWhenEmpty) {
   EXPECT_FALSE(this->files().MakeDirectory(deep));
   this->Put(deep + "\\f.txt", "x");
   EXPECT_FALSE(this->files().MakeDirectories(deep + "\\f.txt\\sub"));
+  EXPECT_FALSE(this->files().MakeDirectory(this->At("what?")));
+  EXPECT_THROW(this->Put(this->At("a*b.txt"), "x"), KoruError);
   EXPECT_FALSE(this->files().RemoveDirectoryAt(deep));
   EXPECT_FALSE(this->files().RemoveDirectoryAt(deep + "\\f.txt"));
   ASSERT_TRUE(this->files().RemoveFile(deep + "\\f.txt"));
@@ -489,6 +492,7 @@ TYPED_TEST(EnvSuite, System_FoldersHaveTheirWindowsForm) {
     EXPECT_FALSE(folder.empty());
     EXPECT_FALSE(EndsWithChar(folder, '\\'));
   }
+  EXPECT_THROW(this->system().SpecialFolder(0x7777), KoruError);
   EXPECT_TRUE(this->system().IsNtFamily());
   EXPECT_FALSE(this->system().ExecutablePath().empty());
   EXPECT_EQ(this->system().ShellOpen(this->At("missing.txt"), "", this->base_, 5), 2);

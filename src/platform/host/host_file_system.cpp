@@ -205,6 +205,11 @@ std::optional<std::string> HostFileSystem::NativePath(const std::string& path) c
   std::string result;
   std::vector<std::string> parts;
   if (parsed.drive != 0) {
+    // Names Windows refuses are refused here too, so that what works on the host works
+    // on Windows.
+    for (const std::string& part : parsed.parts) {
+      if (!IsValidWindowsName(part)) return std::nullopt;
+    }
     result = root_ + "/drive_" + parsed.drive;
     parts = CollapseDots(parsed.parts);
   } else {

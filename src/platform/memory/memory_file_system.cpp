@@ -24,18 +24,6 @@ struct FileContent {
 // The attribute bits SetFileAttributes can change.
 constexpr uint32_t kSettableAttributes = kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrArchive;
 
-bool IsValidName(std::string_view name) {
-  for (size_t i = 0; i < name.size(); i += CharLengthAt(name, i)) {
-    if (CharLengthAt(name, i) == 2) continue;
-    const unsigned char c = static_cast<unsigned char>(name[i]);
-    if (c < 0x20 ||
-        std::string_view("<>:\"|?*").find(static_cast<char>(c)) != std::string_view::npos) {
-      return false;
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 struct MemoryFileSystem::Node {
@@ -197,7 +185,7 @@ std::optional<MemoryFileSystem::Location> MemoryFileSystem::Locate(const std::st
   if (parsed.drive != 0) location.drive = parsed.drive;
   if (state_->drives.count(location.drive) == 0) return std::nullopt;
   for (const std::string& part : parsed.parts) {
-    if (!IsValidName(part)) return std::nullopt;
+    if (!IsValidWindowsName(part)) return std::nullopt;
   }
   location.parts = CollapseDots(parsed.parts);
   location.trailing = parsed.trailing;
