@@ -42,6 +42,9 @@ void CheckOptions(const MuraWriteOptions& o) {
   }
   if (o.comp_level < 0 || o.comp_level > 3) Fail("圧縮レベルは 0..3 です");
   if (o.jpeg_quality < 1 || o.jpeg_quality > 100) Fail("JPEG の品質は 1..100 です");
+  const bool magic_ok = o.xml_magic.size() == 8 && o.xml_magic.compare(0, 5, "MuraX") == 0 &&
+                        !(o.xml_magic[5] > '2' && o.xml_magic[5] <= '9');
+  if (xml && !magic_ok) Fail("XML 形式のマジックは \"MuraX\" と 0..2 の数字で始まります");
   if (o.version < 103 && o.comp_type == MuraCompType::kJpeg) {
     Fail("JPEG 圧縮はバージョン 103 以降でのみ書き込めます");
   }
@@ -306,7 +309,7 @@ std::string XmlHeader(const MuraImageSource& image, const MuraWriteOptions& o) {
 }
 
 void WriteXml(const MuraImageSource& image, const MuraWriteOptions& o, Stream& out) {
-  out.WriteExact("MuraX200", 8);
+  out.WriteExact(o.xml_magic.data(), 8);
   const std::string xml = XmlHeader(image, o);
   MemoryStream header(std::vector<uint8_t>(xml.begin(), xml.end()));
   CompressStream(header, kCompressDefault);

@@ -79,6 +79,8 @@ struct MuraWriteOptions {
   // randomized or comp_type is kNone, uncompressed rows in the order of the
   // identification code (the reader always unscrambles uncompressed old-mode rows).
   int32_t version = kMuraBinaryVersion;
+  // XML: the 8-byte magic, "MuraX" and a format digit 0..2 and two more characters.
+  std::string xml_magic = "MuraX200";
   // Bytes of the binary header record written (versions 103 and later), 0..40.
   int32_t header_length = 40;
   // Both above 0: block mode; otherwise row mode. The block width times the bit count

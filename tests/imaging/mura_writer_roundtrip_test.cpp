@@ -8,6 +8,7 @@
 #include "imaging/mura.h"
 #include "imaging/mura_writer.h"
 #include "imaging/mura_writer_surface.h"
+#include "storage/compression.h"
 
 namespace koru {
 namespace {
@@ -185,6 +186,7 @@ TEST(MuraRoundTrip, ImageFrameAndLayerFieldsSurvive) {
     MuraWriteOptions o;
     o.variant = variant;
     o.version = variant == MuraVariant::kXml ? kMuraXmlVersion : kMuraBinaryVersion;
+    o.xml_magic = "MuraX1ab";  // only the format digit counts
 
     const TMuraFrameList list = Decode(WriteMura(image, o), 0);
     ExpectSamePlanes(image, list, variant == MuraVariant::kXml ? "xml" : "binary");
@@ -324,6 +326,51 @@ TEST(MuraRoundTrip, DecodedImageReencodesToTheSameImage) {
   const TMuraFrameList second = Decode(WriteMura(again, xml), kCode);
   ExpectSamePlanes(image, second, "re-encoded");
   EXPECT_EQ(second.GetFrame(1).GetLayer(1).Name, "layer1");
+}
+
+}  // namespace
+}  // namespace koru
+
+namespace koru {
+namespace {
+
+// The old row mode tells raw rows from zlib data by length alone: a zlib stream exactly
+// as long as the plane must not be written as such, or the reader scrambles it as rows.
+TEST(MuraRoundTrip, OldRowModeZlibPayloadNeverHasTheRawLength) {
+  constexpr int32_t kWidth = 64;  // one 64-byte row at 8 bits
+  bool collided = false;
+  for (uint32_t seed = 1; seed < 400 && !collided; ++seed) {
+    for (int random_bytes = 40; random_bytes <= 64 && !collided; ++random_bytes) {
+      std::vector<uint8_t> raw(kWidth, 0);
+      uint32_t state = seed;
+      for (int i = 0; i < random_bytes; ++i) {
+        state = state * 1664525u + 1013904223u;
+        raw[i] = static_cast<uint8_t>(state >> 24);
+      }
+      std::vector<uint8_t> zlib;
+      {
+        MemoryStream stream(raw);
+        CompressStream(stream, kCompressDefault);
+        zlib = stream.Release();
+      }
+      if (zlib.size() != raw.size()) continue;
+      collided = true;
+      MuraImageSource image;
+      MuraFrameSource frame;
+      frame.width = kWidth;
+      frame.height = 1;
+      frame.bit_count = 8;
+      MuraLayerSource layer;
+      layer.pixels = raw;
+      frame.layers.push_back(layer);
+      image.frames.push_back(frame);
+      MuraWriteOptions o;
+      o.version = 102;
+      const auto bytes = WriteMura(image, o);
+      ExpectSamePlanes(image, Decode(bytes, kCode), "collision");
+    }
+  }
+  EXPECT_TRUE(collided) << "no zlib stream of the raw length found; widen the search";
 }
 
 }  // namespace

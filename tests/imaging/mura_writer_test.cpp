@@ -399,6 +399,11 @@ TEST(MuraWriter, SourcesTheOptionsCannotHoldAreRefused) {
   options.version = 107;
   options.header_length = 16;  // Count would be cut off
   ExpectRefused(image, options);
+  options = MuraWriteOptions{};
+  options.variant = MuraVariant::kXml;
+  options.version = 200;
+  options.xml_magic = "MuraX300";
+  ExpectRefused(image, options);
 }
 
 }  // namespace
