@@ -61,17 +61,30 @@ std::optional<uint32_t> DosTimeOf(time_t t) {
                       local.tm_min, local.tm_sec});
 }
 
-// The name in folder that equals sjis_name without regard to ASCII case (the first by
-// name when several do), in the folder's own UTF-8 spelling.
+// True iff two UTF-8 names differ at most in ASCII case. UTF-8 never puts an ASCII byte
+// inside a longer character, so this is the Shift-JIS rule (AsciiLower) on the same text.
+bool Utf8EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i];
+    char y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// The name in folder that equals utf8_name without regard to ASCII case (the first by
+// byte order when several do), in the folder's own spelling.
 std::optional<std::string> FindIgnoringCase(const std::string& folder,
-                                            const std::string& sjis_name) {
+                                            const std::string& utf8_name) {
   DIR* dir = ::opendir(folder.empty() ? "/" : folder.c_str());
   if (dir == nullptr) return std::nullopt;
   std::optional<std::string> found;
   while (const dirent* entry = ::readdir(dir)) {
     const std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    if (!EqualsIgnoreCase(Utf8ToSjis(name), sjis_name)) continue;
+    if (name == "." || name == ".." || !Utf8EqualsIgnoringAsciiCase(name, utf8_name)) continue;
     if (!found || name < *found) found = name;
   }
   ::closedir(dir);
@@ -218,9 +231,10 @@ std::optional<std::string> HostFileSystem::NativePath(const std::string& path) c
   }
   bool missing = false;
   for (const std::string& part : parts) {
-    std::string candidate = result + "/" + SjisToUtf8(part);
+    const std::string name = SjisToUtf8(part);
+    std::string candidate = result + "/" + name;
     if (!missing && part != "." && part != ".." && !Exists(candidate)) {
-      if (auto match = FindIgnoringCase(result, part)) {
+      if (auto match = FindIgnoringCase(result, name)) {
         candidate = result + "/" + *match;
       } else {
         missing = true;  // nothing below a missing folder can exist
