@@ -54,9 +54,12 @@ TDIB::TDIB() = default;
 TDIB::~TDIB() = default;
 
 void TDIB::SetSize(int width, int height, int bit_count) {
+  const bool five_five_five = bit_count == 15;
+  if (five_five_five) bit_count = 16;
   if (!IsValidDIBBitCount(bit_count) || !IsValidDIBSize(width, height)) {
     throw KoruError(kDIBSizeError);
   }
+  if (five_five_five) format_ = kPixelFormat555;
   const size_t row_length = DIBRowLength(width, bit_count);
   std::vector<uint8_t> bits(row_length * static_cast<size_t>(height));
   bits_ = std::move(bits);
@@ -74,8 +77,14 @@ void TDIB::Clear() {
   row_length_ = 0;
 }
 
-void TDIB::SetWidth(int width) { SetSize(width, height_, bit_count_); }
-void TDIB::SetHeight(int height) { SetSize(width_, height, bit_count_); }
+int TDIB::SizingBitCount() const {
+  if (width_ == 0 && height_ == 0) return 8;
+  // 15 keeps a 5-5-5 picture 5-5-5 through a surface's SetSize, which sets masks by it.
+  return (bit_count_ == 16 && format_ == kPixelFormat555) ? 15 : bit_count_;
+}
+
+void TDIB::SetWidth(int width) { SetSize(width, height_, SizingBitCount()); }
+void TDIB::SetHeight(int height) { SetSize(width_, height, SizingBitCount()); }
 
 uint32_t TDIB::GetPixel(int x, int y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;

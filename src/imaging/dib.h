@@ -66,14 +66,14 @@ class TDIB {
   int BitCount() const { return bit_count_; }
   bool Empty() const { return width_ == 0 || height_ == 0; }
 
-  // Allocates a picture of that size (pixels zeroed) with the current pixel format.
-  // Throws KoruError(kDIBSizeError) for a bit count other than 1, 4, 8, 16, 24, 32 or a
-  // size outside the limits; the picture is then unchanged.
+  // Allocates a picture of that size (pixels zeroed) with the current pixel format;
+  // bit_count 15 means 16 with 5-5-5 masks. Throws KoruError(kDIBSizeError) for a bit count other
+  // than 1, 4, 8, 16, 24, 32 or a size outside the limits; the picture is then unchanged.
   virtual void SetSize(int width, int height, int bit_count);
   // Empties the picture (0 x 0, bit count kept).
   virtual void Clear();
-  // Change one dimension, keeping the bit count (8 when the picture is empty); the
-  // pixels are reallocated.
+  // Change one dimension, keeping the bit count and masks (8 bits when the picture is
+  // 0 x 0); the pixels are reallocated (zeroed).
   void SetWidth(int width);
   void SetHeight(int height);
 
@@ -125,6 +125,8 @@ class TDIB {
   void Assign(const TDIB& other);
 
  private:
+  int SizingBitCount() const;
+
   int width_ = 0;
   int height_ = 0;
   int bit_count_ = 8;

@@ -40,6 +40,14 @@ TEST(TDIBSurfaceTest, SizesFormatsAndRowLength) {
   s.SetSize(9, 1, 4);
   EXPECT_EQ(s.RowLength(), 8u);
 
+  s.SetSize(2, 2, 15);
+  s.SetWidth(5);
+  EXPECT_EQ(s.PixelBitCount(), 15);
+  EXPECT_EQ(s.Width(), 5);
+  s.Clear();
+  s.SetHeight(3);
+  EXPECT_EQ(s.BitCount(), 8);
+
   s.CreateAlpha();
   s.SetSize(7, 6, 32);
   ASSERT_NE(s.Alpha(), nullptr);
