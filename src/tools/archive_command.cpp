@@ -24,10 +24,11 @@ int RunArchiveCommand(const std::string& command, const std::vector<std::string>
     if (command == "extract") return RunExtract(args, context);
     if (command == "pack") return RunPack(args, context);
     if (command == "merge") return RunMerge(args, context);
-    if (command == "sfx" || command == "make-disc") {
-      context.err << "vfkit " << command << ": not built yet\n";
+    if (command == "sfx") {
+      context.err << "vfkit sfx: not built yet\n";
       return kExitError;
     }
+    if (command == "make-disc") return RunMakeDisc(args, context);
   } catch (const KoruError& error) {
     context.err << "vfkit " << command << ": " << error.Utf8() << "\n";
     return kExitError;
