@@ -35,7 +35,7 @@ SimulatedSystem::SimulatedSystem(FileSystem& files, MemoryRegistry& registry, st
   const std::string profile_list =
       "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\" + std::string(kUserSid);
   if (auto key = registry_.OpenKey(RegistryRoot::kLocalMachine, profile_list, true, true)) {
-    key->WriteValue("ProfileImagePath", {RegistryValueType::kExpandString, ProfileFolder()});
+    key->WriteString("ProfileImagePath", ProfileFolder());
   }
   const std::string shell_folders = std::string(kUserSid) +
                                     "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"

@@ -3,7 +3,8 @@
 // The system services of the implementations that stand in for Windows (memory, host):
 // the folders of a Wine-like prefix, a restart list kept the way Windows keeps it
 // (PendingFileRenameOperations), a log of shell "open" calls, module resources from a
-// table, and a registry seeded with the one user profile that Windows would list.
+// table, and a registry seeded with the one user profile that Wine lists (ProfileImagePath
+// a REG_SZ "C:\users\<user>", "Local AppData" a REG_EXPAND_SZ below %USERPROFILE%).
 
 #include <cstdint>
 #include <map>
