@@ -249,8 +249,8 @@ bool EncodePng(WriteHandles& h, const PngPicture& picture, int level, std::vecto
   if (setjmp(png_jmpbuf(png)) != 0) return false;
   png_set_write_fn(png, out, WriteToMemory, FlushMemory);
   png_set_compression_level(png, level);
-  // The Sub filter alone: on the tool's pictures (artwork with gradients) it gives smaller
-  // files than trying every filter per row, at about two thirds of the time.
+  // The Sub filter alone: on smooth pictures the files stay within a few per cent of
+  // trying every filter on every row, in about three quarters of the time.
   png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
   const bool alpha = !picture.alpha.empty();
   png_set_IHDR(png, info, static_cast<png_uint_32>(picture.width),
