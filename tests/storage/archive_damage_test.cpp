@@ -33,7 +33,9 @@ class ArchiveDamageTest : public ::testing::Test {
     archive_.Open("");  // the open archive shuts writers out
     EXPECT_TRUE(env_.files().PutFile("C:\\g\\game.dat", bytes));
     env_.files().RemoveFile("C:\\g\\game.ext");
-    if (ext != nullptr) EXPECT_TRUE(env_.files().PutFile("C:\\g\\game.ext", *ext));
+    if (ext != nullptr) {
+      EXPECT_TRUE(env_.files().PutFile("C:\\g\\game.ext", *ext));
+    }
     try {
       archive_.Open("C:\\g\\game.dat");
       for (int i = 0; i < archive_.Count(); ++i) {

@@ -1,0 +1,62 @@
+#include "storage/entry_names.h"
+
+#include <gtest/gtest.h>
+
+#include "base/error.h"
+
+namespace koru {
+namespace {
+
+TEST(EntryNameTest, PlainRelativeNamesAreSafe) {
+  for (const char* name : {"install.dat", "data\\bg.mur", "a/b.txt", "\x83\x5C\\x.txt", "\x83\x5C",
+                           "name.", "..a", "a..b\\c"}) {
+    EXPECT_TRUE(IsSafeEntryName(name)) << name;
+  }
+}
+
+TEST(EntryNameTest, NamesThatLeaveTheFolderAreRefused) {
+  for (const char* name : {"",
+                           "\\EOF\\",
+                           "/a.txt",
+                           "\\windows\\x.dll",
+                           "C:\\x",
+                           "c:x",
+                           "..",
+                           "..\\x",
+                           "a\\..\\..\\x",
+                           "a/../x",
+                           "a\\.\\b",
+                           ".",
+                           "a\\\\b",
+                           "a\\",
+                           ". .\\x",
+                           "a\\.. \\b",
+                           "x:stream",
+                           "a*b",
+                           "a?b",
+                           "a|b",
+                           "a\"b",
+                           "a<b",
+                           "a>b",
+                           "tab\there",
+                           "\\\\server\\share"}) {
+    EXPECT_FALSE(IsSafeEntryName(name)) << name;
+  }
+}
+
+TEST(EntryNameTest, SafeEntryPathJoinsOrThrows) {
+  EXPECT_EQ(SafeEntryPath("C:\\Game", "data\\a.txt"), "C:\\Game\\data\\a.txt");
+  EXPECT_EQ(SafeEntryPath("C:\\Game\\", "a.txt"), "C:\\Game\\a.txt");
+  // A folder ending in ソ (second byte 0x5C) still needs its own backslash.
+  EXPECT_EQ(SafeEntryPath("C:\\\x83\x5C", "a"), "C:\\\x83\x5C\\a");
+  EXPECT_EQ(SafeEntryPath("", "a.txt"), "a.txt");
+  try {
+    SafeEntryPath("C:\\Game", "..\\boot.ini");
+    FAIL();
+  } catch (const KoruError& e) {
+    EXPECT_EQ(e.message(), "..\\boot.ini:ファイル名が正しくありません");
+  }
+}
+
+}  // namespace
+}  // namespace koru
