@@ -169,6 +169,7 @@ TEST(MemoryRegistryTest, TextFormKeepsEveryKindOfValue) {
   key->WriteString("odd \"name\" 100%", "line1\nline2=\"x\"");
   key->WriteValue("Local", {RegistryValueType::kExpandString, "%USERPROFILE%\\AppData"});
   key->WriteValue("Bytes", {RegistryValueType::kOther, std::string("\x00\xFF\x10", 3)});
+  key->WriteString("", "default");
   registry.OpenKey(RegistryRoot::kUsers, ".Default\\Empty", true, true);
   const std::string text = registry.Serialize();
 
@@ -179,7 +180,7 @@ TEST(MemoryRegistryTest, TextFormKeepsEveryKindOfValue) {
       copy.OpenKey(RegistryRoot::kCurrentUser, "software\\メーカー\\ゲーム表示", false, false);
   ASSERT_NE(read, nullptr);
   EXPECT_EQ(read->ValueNames(),
-            (std::vector<std::string>{"InstallPath", "odd \"name\" 100%", "Local", "Bytes"}));
+            (std::vector<std::string>{"InstallPath", "odd \"name\" 100%", "Local", "Bytes", ""}));
   EXPECT_EQ(read->ReadValue("odd \"name\" 100%")->data, "line1\nline2=\"x\"");
   EXPECT_EQ(read->ReadValue("Bytes")->data, std::string("\x00\xFF\x10", 3));
   EXPECT_NE(copy.OpenKey(RegistryRoot::kUsers, ".DEFAULT\\empty", false, false), nullptr);
@@ -190,7 +191,8 @@ TEST(MemoryRegistryTest, DamagedTextIsRefusedAndChangesNothing) {
   registry.OpenKey(RegistryRoot::kCurrentUser, "Software\\Kept", true, true)->WriteString("a", "b");
   for (const char* text :
        {"\"a\"=sz:b\n", "[HKEY_NOWHERE\\x]\n", "[HKEY_USERS\\x]\n\"a\"=dword:1\n",
-        "[HKEY_USERS\\x]\n\"a\"=hex:1\n", "[HKEY_USERS\\x]\n\"a\"=sz:%4\n", "[HKEY_USERS\\x\n"}) {
+        "[HKEY_USERS\\x]\n\"a\"=hex:1\n", "[HKEY_USERS\\x]\n\"a\"=sz:%4\n", "[HKEY_USERS\\x\n",
+        "[HKEY_USERS\\x]\n\"=sz:b\n"}) {
     EXPECT_THROW(registry.Deserialize(text), KoruError) << text;
   }
   EXPECT_NE(registry.OpenKey(RegistryRoot::kCurrentUser, "Software\\Kept", false, false), nullptr);

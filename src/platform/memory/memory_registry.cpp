@@ -303,7 +303,7 @@ void MemoryRegistry::Deserialize(std::string_view text) {
       current = Walk(fresh[root], parts, true);
       continue;
     }
-    const size_t equals = line.find("\"=");
+    const size_t equals = line.find("\"=", 1);
     if (!current || line.front() != '"' || equals == std::string_view::npos) {
       throw KoruError(kRegistryTextError);
     }
