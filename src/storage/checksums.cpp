@@ -67,8 +67,9 @@ bool TVrFileCollection::VerifyChecksums() {
     if (entry.Crc == 0 || (!entry.Name().empty() && entry.Name()[0] == '/')) continue;
     uint32_t crc = 0;
     try {
-      if (entry.SeparateFile) {
-        // A separate file's checksum covers its content as installed.
+      if (entry.SeparateFile && !entry.Uncompressed) {
+        // A separate file's checksum covers its content as installed; stored as is, the
+        // stored bytes are that content and are checked in place below.
         MemoryStream content;
         ExtractEntry(entry, content);
         crc = StreamCrc32(content);

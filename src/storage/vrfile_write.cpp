@@ -206,6 +206,8 @@ std::vector<uint8_t> TVrFileCollection::EncodeDirectory(int64_t data_end) const 
 // Merging
 
 bool TVrFileCollection::MergeFrom(TVrFileCollection& source) {
+  // Reading and appending the same data stream at once would copy its own new bytes.
+  if (&source == this) return false;
   platform::FileSystem& files = env_.files();
   int64_t write_at = 0;
   if (archive_stream_ != nullptr) {

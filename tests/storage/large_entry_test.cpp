@@ -62,15 +62,29 @@ class ZeroRunStream : public TKwBigStream {
   int64_t position_ = 0;
 };
 
-// CRC-32 of n zero bytes, by doubling with crc32_combine instead of reading them.
+// CRC-32 of n zero bytes (n at most 1 GiB), by doubling with crc32_combine instead of
+// reading them. Lengths stay below 2^31: z_off_t is 32 bits wide on Windows.
 uLong ZerosCrc(int64_t n) {
   uLong result = 0;
   uLong power = crc32(0, reinterpret_cast<const Bytef*>("\0"), 1);  // one zero byte
-  int64_t power_length = 1;
+  z_off_t power_length = 1;
   for (; n > 0; n >>= 1) {
     if (n & 1) result = crc32_combine(result, power, power_length);
-    power = crc32_combine(power, power, power_length);
-    power_length *= 2;
+    if (n > 1) {
+      power = crc32_combine(power, power, power_length);
+      power_length *= 2;
+    }
+  }
+  return result;
+}
+
+// The same for any n, in pieces of 1 GiB.
+uLong LongZerosCrc(int64_t n) {
+  uLong result = 0;
+  while (n > 0) {
+    const int64_t piece = std::min<int64_t>(n, int64_t{1} << 30);
+    result = crc32_combine(result, ZerosCrc(piece), static_cast<z_off_t>(piece));
+    n -= piece;
   }
   return result;
 }
@@ -80,7 +94,7 @@ TEST(LargeEntryTest, VerifyChecksums_CountsEntriesOfTwoGibAndMore) {
   const std::string tail = "end of a long entry";
   const int64_t size = zeros + static_cast<int64_t>(tail.size());
   const uint32_t crc = static_cast<uint32_t>(crc32_combine(
-      ZerosCrc(zeros),
+      LongZerosCrc(zeros),
       crc32(0, reinterpret_cast<const Bytef*>(tail.data()), static_cast<uInt>(tail.size())),
       static_cast<z_off_t>(tail.size())));
 
