@@ -174,8 +174,13 @@ std::vector<uint8_t> PlaneEncoder::EncodeBlocks(const PlaneView& plane, PlaneKin
   std::vector<const EarlierPlane*> candidates;
   if (options_.reuse_blocks_across_layers) {
     for (const EarlierPlane& earlier : earlier_) {
+      // A reader that finishes frames while keeping layers turns the layers of palette
+      // frames into 24-bit pictures before the next frame is read; such planes can then
+      // no longer be referred to, so palette frames refer only to their own layers.
+      const bool palette_elsewhere = plane.bit_count <= 8 && earlier.frame != frame;
       if (earlier.kind == kind && earlier.view.width == plane.width &&
-          earlier.view.height == plane.height && earlier.view.bit_count == plane.bit_count) {
+          earlier.view.height == plane.height && earlier.view.bit_count == plane.bit_count &&
+          !palette_elsewhere) {
         candidates.push_back(&earlier);
       }
     }

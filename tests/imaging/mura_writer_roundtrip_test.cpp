@@ -163,6 +163,22 @@ TEST(MuraRoundTrip, EveryVersionModeAndBitCountDecodesToTheSamePlanes) {
   }
 }
 
+TEST(MuraRoundTrip, FinishingWhileKeepingLayersLeavesReferencesIntact) {
+  for (const int32_t bits : {8, 24}) {
+    Shape shape;
+    shape.bits = bits;
+    shape.alpha = false;
+    MuraWriteOptions o;
+    o.block_width = o.block_height = 8;  // frames share their top block row
+    const auto bytes = WriteMura(MakeImage(shape), o);
+    TMuraFrameList list(0);
+    ReadOnlyMemoryStream stream(bytes.data(), static_cast<int64_t>(bytes.size()));
+    // Palette frames and their layers become 24-bit pictures as each frame is finished.
+    EXPECT_NO_THROW(list.LoadFromStream(stream, false, /*keep_layers=*/true, /*finish=*/true));
+    EXPECT_EQ(list.Count(), 2);
+  }
+}
+
 TEST(MuraRoundTrip, ImageFrameAndLayerFieldsSurvive) {
   for (const MuraVariant variant : {MuraVariant::kBinary, MuraVariant::kXml}) {
     Shape shape;

@@ -296,6 +296,38 @@ TEST(MuraWriter, BlockMode_LaterLayersAndFramesReferToEarlierRectangles) {
   EXPECT_EQ(alpha[1], (R{{0, 0}, {0, 0}}));
 }
 
+TEST(MuraWriter, BlockMode_PaletteFramesReferOnlyToTheirOwnLayers) {
+  MuraImageSource image;
+  MuraFrameSource frame = Frame(8, 4, 8, 2);
+  frame.layers[1].pixels = frame.layers[0].pixels;
+  image.frames = {frame, frame};
+  MuraWriteOptions options;
+  options.block_width = 4;
+  options.block_height = 4;
+  options.comp_type = MuraCompType::kNone;
+  const auto bytes = WriteMura(image, options);
+  Cursor c(bytes);
+  c.Bytes(7 + 4 + 40);
+  std::vector<std::vector<Reference>> color;
+  for (int f = 0; f < 2; ++f) {
+    SkipToFirstPayload(c);
+    for (int l = 0; l < 2; ++l) {
+      if (l == 1) {
+        c.Bytes(8 + 1 + 4 + 4 + 1);
+        c.Text(static_cast<size_t>(c.Int()));
+      }
+      color.push_back(References(c.Payload(), 2));
+      EXPECT_EQ(c.Int(), 0);  // no alpha plane
+    }
+    c.Int();
+    c.Int();
+  }
+  using R = std::vector<Reference>;
+  EXPECT_EQ(color[1], (R{{0, 0}, {0, 0}}));    // frame 0 layer 1: its frame's layer 0
+  EXPECT_EQ(color[2], (R{{-1, 0}, {-1, 0}}));  // frame 1 starts afresh
+  EXPECT_EQ(color[3], (R{{1, 0}, {1, 0}}));
+}
+
 TEST(MuraWriter, BlockMode_RandomizedReferencesAreStoredInDrawOrder) {
   MuraImageSource image;
   MuraFrameSource frame = Frame(16, 1, 8);
