@@ -4,7 +4,6 @@
 
 #include "base/binary_io.h"
 #include "base/error.h"
-#include "imaging/kw_int.h"
 
 namespace koru {
 
@@ -92,31 +91,6 @@ TMuraFrame& TMuraFrameList::GetFrame(int index) const {
 TMuraFrame& TMuraFrameList::AddFrame() {
   frames_.push_back(std::make_unique<TMuraFrame>(this));
   return *frames_.back();
-}
-
-bool IsUncompressedImage(Stream& stream) {
-  const int64_t start = stream.GetPosition();
-  bool result = false;
-  try {
-    char magic[7];
-    if (stream.Read(magic, 7) == 7 && std::memcmp(magic, "Mura", 4) == 0) {
-      int32_t version = 0;
-      uint8_t length_bytes[4];
-      if (KwStrToInt(std::string_view(magic + 4, 3), &version) && version > 102 &&
-          stream.Read(length_bytes, 4) == 4) {
-        const int32_t length = LoadInt32(length_bytes);
-        std::array<uint8_t, TMuraHeader::kSize> record{};
-        if (length > 0) {
-          stream.Read(record.data(), std::min<int32_t>(length, TMuraHeader::kSize));
-        }
-        result = record[22] == kMuraCompStored;
-      }
-    }
-  } catch (const KoruError&) {
-    result = false;  // an unreadable stream is not a picture of ours
-  }
-  stream.SetPosition(start);
-  return result;
 }
 
 }  // namespace koru

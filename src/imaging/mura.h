@@ -135,10 +135,9 @@ class TMuraFrameList {
   std::vector<std::unique_ptr<TMuraFrame>> frames_;
 };
 
-// True iff the stream holds a binary-variant image of version above 102 whose header
-// record has CompType 1 (planes stored without compression). Reads from the stream's
-// position and puts it back; never throws for short or foreign data.
-bool IsUncompressedImage(Stream& stream);
+// The archive writer's test whether an image stores its planes uncompressed,
+// IsUncompressedImage, lives with the writer (storage/vrfiles.h): storage cannot depend on
+// this layer. It reads only the binary magic and TMuraHeader::CompType (offset 22).
 
 // Messages of the reader.
 inline constexpr const char* kMuraCorrupt = "ファイルが破壊されています";

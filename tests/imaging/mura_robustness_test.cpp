@@ -254,36 +254,5 @@ TEST(MuraRobustnessTest, ScrambledOldRowsWithoutCodeAskForIt) {
   EXPECT_EQ(list.GetFrame(0).Surface.GetPixel(1, 1), 1u);
 }
 
-TEST(IsUncompressedImageTest, MagicVersionAndCompType) {
-  auto image = [](const char* magic, uint8_t comp, int header_length = 40) {
-    ByteWriter w;
-    w.Text(magic).I32(header_length);
-    TMuraHeader h;
-    h.CompType = comp;
-    const auto record = h.ToBytes();
-    for (int i = 0; i < header_length && i < 40; ++i) w.U8(record[static_cast<size_t>(i)]);
-    return w.bytes;
-  };
-  auto check = [](const std::vector<uint8_t>& bytes) {
-    MemoryStream stream(bytes);
-    stream.SetPosition(0);
-    const bool result = IsUncompressedImage(stream);
-    EXPECT_EQ(stream.GetPosition(), 0);
-    return result;
-  };
-  EXPECT_TRUE(check(image("Mura107", 1)));
-  EXPECT_TRUE(check(image("Mura103", 1)));
-  EXPECT_TRUE(check(image("Mura$67", 1)));  // 103 in hexadecimal
-  EXPECT_FALSE(check(image("Mura107", 0)));
-  EXPECT_FALSE(check(image("Mura107", 2)));
-  EXPECT_FALSE(check(image("Mura102", 1)));
-  EXPECT_FALSE(check(image("Mura1a7", 1)));
-  EXPECT_FALSE(check(image("Mura107", 1, 22)));  // CompType not in the record: 0
-  EXPECT_FALSE(check(image("MuraX20", 1)));
-  EXPECT_FALSE(check(SmallXmlImage()));
-  EXPECT_FALSE(check({'M', 'u', 'r'}));
-  EXPECT_FALSE(check({}));
-}
-
 }  // namespace
 }  // namespace koru
