@@ -2,6 +2,11 @@
 
 # Settings every Wine call of ours uses: no debug noise, no Mono/Gecko install prompts.
 koru_wine_env() {
+  # Wine refuses to start without a home folder (CI environments may lack HOME).
+  if [[ -z ${HOME:-} ]]; then
+    HOME=$(getent passwd "$(id -u)" | cut -d: -f6)
+    export HOME
+  fi
   export WINEDEBUG="${WINEDEBUG:--all}"
   export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 }
