@@ -127,6 +127,42 @@ void InflateBytes(const uint8_t* data, size_t size, std::vector<uint8_t>* out, s
   }
 }
 
+size_t InflateInto(const uint8_t* data, size_t size, uint8_t* out, size_t capacity) {
+  ZStream holder(/*deflate=*/false);
+  z_stream& z = holder.get();
+  int code = inflateInit(&z);
+  if (code != Z_OK) ThrowZlib(z, code);
+  holder.MarkInitialised();
+
+  size_t consumed = 0;
+  size_t produced = 0;
+  while (true) {
+    const size_t in_piece = std::min<size_t>(size - consumed, 1u << 30);
+    z.next_in = const_cast<Bytef*>(data + consumed);
+    z.avail_in = static_cast<uInt>(in_piece);
+    uint8_t probe = 0;
+    // Once the buffer is full, a one-byte probe tells a stream that ends exactly there
+    // from one that has more to give.
+    const bool full = produced == capacity;
+    const size_t room = full ? 1 : std::min<size_t>(capacity - produced, 1u << 30);
+    z.next_out = full ? &probe : out + produced;
+    z.avail_out = static_cast<uInt>(room);
+    code = inflate(&z, Z_NO_FLUSH);
+    const size_t made = room - z.avail_out;
+    consumed += in_piece - z.avail_in;
+    if (full && made > 0) throw KoruError("ファイルが破壊されています");
+    if (!full) produced += made;
+    if (code == Z_STREAM_END) return produced;
+    if (code == Z_NEED_DICT || code == Z_DATA_ERROR || code == Z_MEM_ERROR ||
+        code == Z_STREAM_ERROR) {
+      if (code == Z_NEED_DICT) code = Z_DATA_ERROR;
+      ThrowZlib(z, code);
+    }
+    // No progress: the stream ended early; keep what was decoded.
+    if (made == 0 && z.avail_in == in_piece) return produced;
+  }
+}
+
 void DecompressStream(MemoryStream& stream) {
   std::vector<uint8_t> output;
   InflateBytes(stream.Data(), stream.Bytes().size(), &output);

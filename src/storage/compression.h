@@ -30,4 +30,10 @@ void DecompressStream(MemoryStream& stream);
 void InflateBytes(const uint8_t* data, size_t size, std::vector<uint8_t>* out,
                   size_t max_output = SIZE_MAX);
 
+// Decompresses a zlib stream held in memory straight into out[0..capacity), for callers
+// that know the size to expect (no growing buffer, no zero-filling). Returns the bytes
+// produced; a stream that ends early gives fewer. Throws KoruError("ファイルが破壊されて
+// います") when the data would exceed capacity, and zlib's message for invalid data.
+size_t InflateInto(const uint8_t* data, size_t size, uint8_t* out, size_t capacity);
+
 }  // namespace koru

@@ -64,5 +64,16 @@ TEST(CompressionTest, InflateBytesHonoursTheBound) {
   EXPECT_THROW(InflateBytes(stream.Data(), stream.Bytes().size(), &out, 4999), KoruError);
 }
 
+TEST(CompressionTest, InflateIntoFillsExactlyAndRefusesMore) {
+  MemoryStream stream(SampleBytes(70000));
+  CompressStream(stream, kCompressDefault);
+  std::vector<uint8_t> out(70000);
+  EXPECT_EQ(InflateInto(stream.Data(), stream.Bytes().size(), out.data(), out.size()), 70000u);
+  EXPECT_EQ(out, SampleBytes(70000));
+  EXPECT_THROW(InflateInto(stream.Data(), stream.Bytes().size(), out.data(), 69999), KoruError);
+  // A stream cut short gives what it held.
+  EXPECT_LT(InflateInto(stream.Data(), stream.Bytes().size() / 2, out.data(), out.size()), 70000u);
+}
+
 }  // namespace
 }  // namespace koru
