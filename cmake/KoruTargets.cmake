@@ -2,6 +2,8 @@
 
 # Every narrow string literal of our sources is stored as Shift-JIS (code page 932),
 # so Japanese texts stay readable in the UTF-8 sources and are the program's own bytes.
+# One consequence: libstdc++'s C++20 <chrono> holds a "\u00b5s" literal that code page 932
+# cannot encode, so our sources time things with <ctime> (clock_gettime / timespec_get).
 set(KORU_COMMON_OPTIONS -Wall -Wextra -Wno-unused-parameter -finput-charset=UTF-8
     -fexec-charset=CP932)
 
