@@ -397,7 +397,9 @@ void TDIBSurface::CreateAlpha() {
 void TDIBSurface::FreeAlpha() { alpha_.reset(); }
 
 void TDIBSurface::FillAlpha() {
-  if (alpha_ != nullptr) std::memset(alpha_->Bits(), 255, alpha_->ImageSize());
+  if (alpha_ != nullptr && alpha_->ImageSize() > 0) {
+    std::memset(alpha_->Bits(), 255, alpha_->ImageSize());
+  }
 }
 
 void TDIBSurface::CopyAlpha(const TDIBSurface& plane) {
@@ -405,6 +407,7 @@ void TDIBSurface::CopyAlpha(const TDIBSurface& plane) {
   if (plane.BitCount() != 8) return;
   const int rows = std::min(plane.Height(), alpha_->Height());
   const size_t bytes = static_cast<size_t>(std::min(plane.Width(), alpha_->Width()));
+  if (bytes == 0) return;
   for (int y = 0; y < rows; ++y) std::memcpy(alpha_->ScanLine(y), plane.ScanLine(y), bytes);
 }
 

@@ -38,6 +38,7 @@ void CopyRows(const std::vector<uint8_t>& data, TDIBSurface& plane, bool scrambl
   const size_t row_length = plane.RowLength();
   const int height = plane.Height();
   if (static_cast<int64_t>(data.size()) < RawPlaneSize(plane)) Corrupt();
+  if (row_length == 0) return;  // a plane 0 pixels wide has rows of no bytes, and no memory
   if (!scrambled) {
     for (int y = 0; y < height; ++y) {
       std::memcpy(plane.ScanLine(y), data.data() + static_cast<size_t>(y) * row_length, row_length);

@@ -203,6 +203,17 @@ TEST(MuraRobustnessTest, EmptyPayloadIsEmptyNotTheRestOfTheStream) {
   EXPECT_EQ(LoadError(BinaryImage(102, TMuraHeader{}, {f})), kMuraCorrupt);
 }
 
+TEST(MuraRobustnessTest, ZeroWidthPlanesHaveNoRowMemory) {
+  // Found by fuzzing: rows of a 0-pixel-wide plane have no memory to copy into.
+  FrameRecord f;
+  f.width = 0, f.height = 1024, f.bits = 24;
+  f.trans_color = 0;  // the finishing step then fills an empty alpha plane
+  LayerRecord l;
+  l.alpha_plane = {};
+  f.layers = {l};
+  EXPECT_EQ(LoadError(BinaryImage(107, Header(kMuraCompStored, 0, /*randomized=*/true), {f})), "");
+}
+
 TEST(MuraRobustnessTest, ShortAndOversizedPayloadsAreRefused) {
   FrameRecord f;
   f.width = 4, f.height = 4, f.bits = 24;
