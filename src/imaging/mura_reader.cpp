@@ -39,6 +39,23 @@ class MuraReader {
         finish_(finish) {}
 
   void Read() {
+    try {
+      ReadImage();
+    } catch (...) {
+      // The frames read so far stay; without keep_layers their layers go as on success.
+      FreeLayers();
+      throw;
+    }
+    FreeLayers();
+  }
+
+ private:
+  void FreeLayers() {
+    if (keep_layers_) return;
+    for (int i = 0; i < list_.Count(); ++i) list_.GetFrame(i).Clear();
+  }
+
+  void ReadImage() {
     const int64_t start = stream_.GetPosition();
     char magic[8] = {};
     const int64_t got = stream_.Read(magic, 8);
@@ -50,12 +67,8 @@ class MuraReader {
       stream_.SetPosition(start);
       ReadBinary();
     }
-    if (!keep_layers_) {
-      for (int i = 0; i < list_.Count(); ++i) list_.GetFrame(i).Clear();
-    }
   }
 
- private:
   // ---- shared -------------------------------------------------------------------
   void CheckLength(int64_t length) {
     if (length < 0 || length > stream_.Remaining()) Corrupt();

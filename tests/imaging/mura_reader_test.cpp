@@ -182,6 +182,14 @@ TEST(MuraBinaryTest, FramesCountsAuxRecordsAndFirstFrameOnly) {
   EXPECT_EQ(all.GetFrame(0).GetLayer(0).Name, "layer");
   EXPECT_THROW(all.GetFrame(0).GetLayer(1), KoruError);
   EXPECT_EQ(Load(bytes, {.first_frame_only = true}).Count(), 1);
+
+  // A failure keeps the frames read so far, without their layers.
+  TMuraFrameList partial(0);
+  MemoryStream truncated(std::vector<uint8_t>(bytes.begin(), bytes.end() - 1));
+  EXPECT_THROW(partial.LoadFromStream(truncated, false, false, false), KoruError);
+  ASSERT_EQ(partial.Count(), 3);
+  EXPECT_EQ(partial.GetFrame(0).LayerCount(), 0);
+  EXPECT_EQ(partial.GetFrame(2).LayerCount(), 0);
   try {
     all.GetFrame(3);
     FAIL();
