@@ -160,7 +160,7 @@ void DecodeJpeg(const std::vector<uint8_t>& payload, TDIBSurface& plane) {
   decoded.ColorTable() = plane.ColorTable();
   DecodeJpegTo24Bits(payload.data(), payload.size(), plane.Width(), plane.Height(), &decoded);
   decoded.ChangeBitCount(plane.PixelBitCount());
-  plane.TDIB::Assign(decoded);
+  static_cast<TDIB&>(plane) = std::move(decoded);  // the alpha plane, if any, stays
 }
 
 }  // namespace
