@@ -24,10 +24,7 @@ int RunArchiveCommand(const std::string& command, const std::vector<std::string>
     if (command == "extract") return RunExtract(args, context);
     if (command == "pack") return RunPack(args, context);
     if (command == "merge") return RunMerge(args, context);
-    if (command == "sfx") {
-      context.err << "vfkit sfx: not built yet\n";
-      return kExitError;
-    }
+    if (command == "sfx") return RunSfx(args, context);
     if (command == "make-disc") return RunMakeDisc(args, context);
   } catch (const KoruError& error) {
     context.err << "vfkit " << command << ": " << error.Utf8() << "\n";

@@ -215,7 +215,7 @@ TEST_F(ArchiveCommandTest, Pack_SeparateListFileAndUnusedPatternWarning) {
 
 TEST_F(ArchiveCommandTest, EveryCommandHasHelpAndRejectsBadCommandLines) {
   for (const std::string command :
-       {"pack", "list", "extract", "cat", "verify", "merge", "make-disc"}) {
+       {"pack", "list", "extract", "cat", "verify", "merge", "sfx", "make-disc"}) {
     EXPECT_EQ(Run(command, {"--help"}), kExitOk) << command;
     EXPECT_NE(out_.str().find("usage: vfkit " + command), std::string::npos) << command;
     EXPECT_EQ(Run(command, {}), kExitUsage) << command;
