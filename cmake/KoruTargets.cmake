@@ -35,6 +35,9 @@ function(koru_add_test name)
   add_executable(${name} ${ARG_SOURCES})
   koru_target_defaults(${name})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  # Test programs are not shipped: unoptimised they build in half the time, while the code
+  # under test keeps the build's own flags.
+  target_compile_options(${name} PRIVATE $<$<NOT:$<CONFIG:Debug>>:-O0>)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                        PROPERTIES ENVIRONMENT "KORU_TEST_TMPDIR=${CMAKE_CURRENT_BINARY_DIR}/tmp")
