@@ -291,37 +291,82 @@ void TDIBSurface::DrawBlend(int x, int y, int opacity, int32_t trans_color, cons
   if (!ClipDraw(x, y, src, source)) return;
   const uint32_t a = static_cast<uint32_t>(opacity);
   const TDIBPixelFormat& format = PixelFormat();
+  const int w = src.right - src.left;
+  // One loop per format, so that the per-pixel work has no format decisions in it.
   for (int row = 0; row < src.bottom - src.top; ++row) {
     const uint8_t* s = source.ScanLine(src.top + row);
     uint8_t* d = ScanLine(y + row);
-    const uint8_t* matrix_row = kDitherMatrix[(y + row) % 4];
-    for (int i = 0; i < src.right - src.left; ++i) {
-      const uint32_t sp = ReadRowPixel(s, src.left + i, bits);
-      if (Skips(sp, trans_color)) continue;
-      const int dx = x + i;
-      switch (bits) {
-        case 1:
-        case 4:
-        case 8:
-          if (matrix_row[dx % 4] <= level) WriteRowPixel(d, dx, bits, sp);
-          break;
-        case 16:
-          WriteRowPixel(d, dx, bits, Blend16(ReadRowPixel(d, dx, bits), sp, a, format));
-          break;
-        case 24: {
-          uint8_t* dp = d + dx * 3;
-          const uint8_t* spp = s + (src.left + i) * 3;
-          for (int c = 0; c < 3; ++c)
-            dp[c] = static_cast<uint8_t>(((255 - a) * dp[c] + a * spp[c]) / 255);
-          break;
+    switch (bits) {
+      case 1:
+      case 4:
+      case 8: {
+        const uint8_t* matrix_row = kDitherMatrix[(y + row) % 4];
+        for (int i = 0; i < w; ++i) {
+          const uint32_t sp = ReadRowPixel(s, src.left + i, bits);
+          if (!Skips(sp, trans_color) && matrix_row[(x + i) % 4] <= level) {
+            WriteRowPixel(d, x + i, bits, sp);
+          }
         }
-        default:
-          WriteRowPixel(d, dx, bits, Blend32(ReadRowPixel(d, dx, bits), sp, a));
-          break;
+        break;
       }
+      case 16:
+        for (int i = 0; i < w; ++i) {
+          const uint32_t sp = ReadRowPixel(s, src.left + i, 16);
+          if (Skips(sp, trans_color)) continue;
+          WriteRowPixel(d, x + i, 16, Blend16(ReadRowPixel(d, x + i, 16), sp, a, format));
+        }
+        break;
+      case 24: {
+        uint8_t* dp = d + static_cast<size_t>(x) * 3;
+        const uint8_t* sp = s + static_cast<size_t>(src.left) * 3;
+        for (int i = 0; i < w; ++i, dp += 3, sp += 3) {
+          if (trans_color >= 0 && (sp[0] | (sp[1] << 8) | (static_cast<uint32_t>(sp[2]) << 16)) ==
+                                      static_cast<uint32_t>(trans_color)) {
+            continue;
+          }
+          for (int c = 0; c < 3; ++c) {
+            dp[c] = static_cast<uint8_t>(((255 - a) * dp[c] + a * sp[c]) / 255);
+          }
+        }
+        break;
+      }
+      default:
+        for (int i = 0; i < w; ++i) {
+          const uint32_t sp = ReadRowPixel(s, src.left + i, 32);
+          if (Skips(sp, trans_color)) continue;
+          WriteRowPixel(d, x + i, 32, Blend32(ReadRowPixel(d, x + i, 32), sp, a));
+        }
+        break;
     }
   }
 }
+
+namespace {
+
+// Blend of one 24-bit row through its alpha bytes.
+void AlphaBlendRow24(uint8_t* dp, const uint8_t* sp, const uint8_t* as, int w, int opacity) {
+  if (opacity >= 255) {
+    for (int i = 0; i < w; ++i, dp += 3, sp += 3) {
+      const uint32_t a = as[i];
+      if (a == 0) continue;
+      if (a == 255) {
+        std::memcpy(dp, sp, 3);
+        continue;
+      }
+      for (int c = 0; c < 3; ++c)
+        dp[c] = static_cast<uint8_t>((a * sp[c] + (255 - a) * dp[c]) >> 8);
+    }
+    return;
+  }
+  const uint32_t o = static_cast<uint32_t>(std::max(opacity, 0));
+  for (int i = 0; i < w; ++i, dp += 3, sp += 3) {
+    const uint32_t e = (as[i] * o) >> 8;
+    if (e == 0) continue;
+    for (int c = 0; c < 3; ++c) dp[c] = static_cast<uint8_t>((e * sp[c] + (255 - e) * dp[c]) >> 8);
+  }
+}
+
+}  // namespace
 
 void TDIBSurface::DrawAlphaBlend(int x, int y, int opacity, const TRect& src_rect,
                                  const TDIBSurface& source) {
@@ -336,53 +381,40 @@ void TDIBSurface::DrawAlphaBlend(int x, int y, int opacity, const TRect& src_rec
   if (!ClipDraw(x, y, src, source)) return;
   const int bits = BitCount();
   const TDIBPixelFormat& format = PixelFormat();
+  const int w = src.right - src.left;
   for (int row = 0; row < src.bottom - src.top; ++row) {
     const uint8_t* s = source.ScanLine(src.top + row);
-    const uint8_t* as = alpha->ScanLine(src.top + row);
+    const uint8_t* as = alpha->ScanLine(src.top + row) + src.left;
     uint8_t* d = ScanLine(y + row);
-    for (int i = 0; i < src.right - src.left; ++i) {
-      const int sx = src.left + i, dx = x + i;
-      const uint32_t a = as[sx];
-      switch (bits) {
-        case 1:
-        case 4:
-        case 8:
-          if (a >= 128) WriteRowPixel(d, dx, bits, ReadRowPixel(s, sx, bits));
-          break;
-        case 16:
-          if (a == 0) break;
-          WriteRowPixel(d, dx, bits,
-                        a == 255 ? ReadRowPixel(s, sx, bits)
-                                 : AlphaBlend16(ReadRowPixel(d, dx, bits),
-                                                ReadRowPixel(s, sx, bits), a, format));
-          break;
-        case 24: {
-          uint8_t* dp = d + dx * 3;
-          const uint8_t* sp = s + sx * 3;
-          if (opacity >= 255) {
-            if (a == 0) break;
-            if (a == 255) {
-              std::memcpy(dp, sp, 3);
-              break;
-            }
-            for (int c = 0; c < 3; ++c)
-              dp[c] = static_cast<uint8_t>((a * sp[c] + (255 - a) * dp[c]) >> 8);
-          } else {
-            const uint32_t e = (a * static_cast<uint32_t>(std::max(opacity, 0))) >> 8;
-            if (e == 0) break;
-            for (int c = 0; c < 3; ++c)
-              dp[c] = static_cast<uint8_t>((e * sp[c] + (255 - e) * dp[c]) >> 8);
-          }
-          break;
+    switch (bits) {
+      case 1:
+      case 4:
+      case 8:
+        for (int i = 0; i < w; ++i) {
+          if (as[i] >= 128) WriteRowPixel(d, x + i, bits, ReadRowPixel(s, src.left + i, bits));
         }
-        default:
-          if (a == 0) break;
-          WriteRowPixel(d, dx, bits,
-                        a == 255
-                            ? ReadRowPixel(s, sx, bits)
-                            : Blend32(ReadRowPixel(d, dx, bits), ReadRowPixel(s, sx, bits), a));
-          break;
-      }
+        break;
+      case 16:
+        for (int i = 0; i < w; ++i) {
+          const uint32_t a = as[i];
+          if (a == 0) continue;
+          const uint32_t sp = ReadRowPixel(s, src.left + i, 16);
+          WriteRowPixel(d, x + i, 16,
+                        a == 255 ? sp : AlphaBlend16(ReadRowPixel(d, x + i, 16), sp, a, format));
+        }
+        break;
+      case 24:
+        AlphaBlendRow24(d + static_cast<size_t>(x) * 3, s + static_cast<size_t>(src.left) * 3, as,
+                        w, opacity);
+        break;
+      default:
+        for (int i = 0; i < w; ++i) {
+          const uint32_t a = as[i];
+          if (a == 0) continue;
+          const uint32_t sp = ReadRowPixel(s, src.left + i, 32);
+          WriteRowPixel(d, x + i, 32, a == 255 ? sp : Blend32(ReadRowPixel(d, x + i, 32), sp, a));
+        }
+        break;
     }
   }
 }
