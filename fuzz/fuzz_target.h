@@ -25,7 +25,7 @@ std::vector<Seed> MakeSeeds();
 
 // Inputs larger than this are ignored by the targets: decompression multiplies an input up
 // to a thousandfold, and libFuzzer should spend its time on small inputs.
-inline constexpr size_t kMaxInputSize = 1 << 18;
+inline constexpr size_t kMaxInputSize = 1 << 16;
 
 }  // namespace koru::fuzz
 

@@ -1,6 +1,7 @@
 #include "mutator.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 namespace koru::fuzz {
@@ -58,10 +59,10 @@ void CopyPiece(std::vector<uint8_t>& bytes, FuzzRandom& random) {
   if (bytes.size() < 2) return;
   const size_t from = random.Below(bytes.size());
   const size_t to = random.Below(bytes.size());
-  const size_t count =
-      std::min({bytes.size() - from, bytes.size() - to, size_t{1} + random.Below(32)});
-  std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(from), count,
-              bytes.begin() + static_cast<std::ptrdiff_t>(to));
+  const size_t count = std::min(
+      {bytes.size() - from, bytes.size() - to, size_t{1} + static_cast<size_t>(random.Below(32))});
+  // The two pieces may overlap.
+  std::memmove(bytes.data() + to, bytes.data() + from, count);
 }
 
 }  // namespace
