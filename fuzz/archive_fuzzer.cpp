@@ -1,6 +1,8 @@
 // "vf" archives: the directory read from the bytes through a memory big stream, then
 // every entry loaded and the checksums verified. Entry output is bounded: decompressed
-// content beyond kMaxEntryOutput is refused by the destination.
+// content beyond kMaxEntryOutput is refused by the destination. Inputs that end like an
+// executable with an appended archive (the "kr" trailer) are also opened as a file of
+// the in-memory file system and searched for their settings file.
 
 #include <memory>
 
@@ -9,6 +11,7 @@
 #include "fuzz_target.h"
 #include "platform/memory/memory_env.h"
 #include "storage/bigstreams.h"
+#include "storage/exe_archive.h"
 #include "storage/vrfiles.h"
 
 namespace {
@@ -53,27 +56,58 @@ void LoadEveryEntry(koru::TVrFileCollection& archive) {
   }
 }
 
+// Nothing here writes files but the input itself: the archive has no folder of loose
+// files. One environment for all runs keeps them fast.
+koru::platform::MemoryEnv& Env() {
+  static koru::platform::MemoryEnv env;
+  return env;
+}
+
+void CheckOpened(const koru::TVrFileCollection& archive) {
+  // A directory that was accepted has its end marker last and sizes that are not negative.
+  KORU_FUZZ_CHECK(archive.Count() >= 1);
+  KORU_FUZZ_CHECK(archive.Entry(archive.Count() - 1).Name() == koru::kEndMarkerName);
+  for (int i = 0; i + 1 < archive.Count(); ++i) KORU_FUZZ_CHECK(archive.Entry(i).Size >= 0);
+}
+
+void FuzzExecutable(const uint8_t* data, size_t size) {
+  const std::string folder = "C:\\fuzz";
+  const std::string path = folder + "\\setup.exe";
+  KORU_FUZZ_CHECK(
+      Env().files().PutFile(path, std::string_view(reinterpret_cast<const char*>(data), size)));
+  {
+    koru::TVrFileCollection archive(Env());
+    try {
+      archive.OpenArchive(path, /*treat_as_file=*/false);
+      CheckOpened(archive);
+      LoadEveryEntry(archive);
+      archive.VerifyChecksums();
+    } catch (const koru::KoruError&) {
+      KORU_FUZZ_CHECK(archive.Count() == 0);
+    }
+  }
+  try {
+    koru::FindArchiveExe(Env(), folder, "月下の庭");
+  } catch (const koru::KoruError&) {
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > koru::fuzz::kMaxInputSize) return 0;
-  // Nothing here touches the files: the archive lives in memory and has no folder of
-  // loose files. One environment for all runs keeps them fast.
-  static koru::platform::MemoryEnv env;
-  koru::TVrFileCollection archive(env);
+  koru::TVrFileCollection archive(Env());
   try {
     archive.OpenStream(
         std::make_unique<koru::TKwBigMemoryStream>(std::vector<uint8_t>(data, data + size)));
   } catch (const koru::KoruError&) {
     KORU_FUZZ_CHECK(archive.Count() == 0);
-    return 0;
   }
-  // A directory that was accepted has its end marker last and sizes that are not negative.
-  KORU_FUZZ_CHECK(archive.Count() >= 1);
-  KORU_FUZZ_CHECK(archive.Entry(archive.Count() - 1).Name() == koru::kEndMarkerName);
-  for (int i = 0; i + 1 < archive.Count(); ++i) KORU_FUZZ_CHECK(archive.Entry(i).Size >= 0);
-
-  LoadEveryEntry(archive);
-  archive.VerifyChecksums();
+  if (archive.Count() > 0) {
+    CheckOpened(archive);
+    LoadEveryEntry(archive);
+    archive.VerifyChecksums();
+  }
+  if (size >= 6 && data[size - 2] == 'k' && data[size - 1] == 'r') FuzzExecutable(data, size);
   return 0;
 }

@@ -5,10 +5,13 @@
 #include <memory>
 #include <string>
 
+#include "base/stream.h"
 #include "fuzz_target.h"
 #include "platform/memory/memory_env.h"
+#include "settings/install_set.h"
 #include "storage/archive_fixture.h"
 #include "storage/bigstreams.h"
+#include "storage/exe_archive.h"
 #include "storage/vrfiles.h"
 
 namespace koru::fuzz {
@@ -51,6 +54,27 @@ std::vector<uint8_t> Fixture(int version, const std::vector<testing::FixtureEntr
   return testing::Bytes(testing::BuildArchive(version, entries));
 }
 
+// A setup program with an appended archive that holds the settings file the target's
+// search looks for.
+std::vector<uint8_t> Executable() {
+  TKoruInstallSet settings;
+  settings.Title = "月下の庭";
+  settings.ExeFile = "gekka.exe";
+  MemoryStream saved;
+  settings.SaveToStream(saved);
+  const std::vector<uint8_t> archive =
+      Save({{"install.dat", std::string(saved.Bytes().begin(), saved.Bytes().end())},
+            {"gekka.exe", Repeated("MZ", 30)}});
+  platform::MemoryEnv env;
+  env.files().PutFile("C:\\b\\setup.exe", "MZ\x90\x00 a small stub program");
+  env.files().PutFile(
+      "C:\\b\\game.dat",
+      std::string_view(reinterpret_cast<const char*>(archive.data()), archive.size()));
+  AppendArchiveToExe(env, "C:\\b\\setup.exe", "C:\\b\\game.dat");
+  const std::string exe = *env.files().FileContents("C:\\b\\setup.exe");
+  return std::vector<uint8_t>(exe.begin(), exe.end());
+}
+
 }  // namespace
 
 std::vector<Seed> MakeSeeds() {
@@ -72,6 +96,7 @@ std::vector<Seed> MakeSeeds() {
   seeds.push_back({"layout 100", Fixture(100, old_entries)});
   seeds.push_back({"layout 101", Fixture(101, {{"x.wav", "stored as is", false, 1, 0x12345678},
                                                {"y.txt", "compressed", true, 2, 0}})});
+  seeds.push_back({"executable with archive", Executable()});
   return seeds;
 }
 
