@@ -83,6 +83,30 @@ void TMuraFrame::MakeAlphaFromTransColor(bool include_layers) {
   }
 }
 
+TMuraFrameList::TMuraFrameList(TMuraFrameList&& other) noexcept
+    : BGColor(other.BGColor),
+      Version(other.Version),
+      ConvertBitCount(other.ConvertBitCount),
+      IdentificationCode(other.IdentificationCode),
+      NotFillBG(other.NotFillBG),
+      MaxTotalBytes(other.MaxTotalBytes),
+      frames_(std::move(other.frames_)) {
+  for (auto& frame : frames_) frame->Owner = this;
+}
+
+TMuraFrameList& TMuraFrameList::operator=(TMuraFrameList&& other) noexcept {
+  if (this == &other) return *this;
+  BGColor = other.BGColor;
+  Version = other.Version;
+  ConvertBitCount = other.ConvertBitCount;
+  IdentificationCode = other.IdentificationCode;
+  NotFillBG = other.NotFillBG;
+  MaxTotalBytes = other.MaxTotalBytes;
+  frames_ = std::move(other.frames_);
+  for (auto& frame : frames_) frame->Owner = this;
+  return *this;
+}
+
 TMuraFrame& TMuraFrameList::GetFrame(int index) const {
   if (index < 0 || index >= Count()) throw KoruError(kMuraGetFrameError);
   return *frames_[static_cast<size_t>(index)];

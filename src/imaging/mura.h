@@ -78,6 +78,9 @@ class TMuraLayer {
 class TMuraFrame {
  public:
   explicit TMuraFrame(TMuraFrameList* owner) : Owner(owner) {}
+  // Layers point at their frame: a frame stays where it was created.
+  TMuraFrame(const TMuraFrame&) = delete;
+  TMuraFrame& operator=(const TMuraFrame&) = delete;
 
   int LayerCount() const { return static_cast<int>(layers_.size()); }
   // Throws KoruError for an index outside the list.
@@ -108,6 +111,11 @@ class TMuraFrameList {
  public:
   // identification_code seeds the scrambled orders.
   explicit TMuraFrameList(int32_t identification_code) : IdentificationCode(identification_code) {}
+  TMuraFrameList(const TMuraFrameList&) = delete;
+  TMuraFrameList& operator=(const TMuraFrameList&) = delete;
+  // Moving hands the frames over and points their Owner at the new list.
+  TMuraFrameList(TMuraFrameList&& other) noexcept;
+  TMuraFrameList& operator=(TMuraFrameList&& other) noexcept;
 
   // Replaces the contents with the image at the stream's position, reading forward.
   // first_frame_only: a binary image gives its first frame only. keep_layers: keep each

@@ -179,8 +179,11 @@ TEST(MuraBinaryTest, FramesCountsAuxRecordsAndFirstFrameOnly) {
   EXPECT_EQ(all.GetFrame(2).AuxRecords1.size(), 2u);
   EXPECT_EQ(all.GetFrame(2).AuxRecords1[1][0], 16);
   EXPECT_EQ(all.GetFrame(2).LayerCount(), 1);
-  EXPECT_EQ(all.GetFrame(0).GetLayer(0).Name, "layer");
-  EXPECT_THROW(all.GetFrame(0).GetLayer(1), KoruError);
+  EXPECT_EQ(all.GetFrame(2).GetLayer(0).Owner, &all.GetFrame(2));
+  TMuraFrameList moved(std::move(all));
+  EXPECT_EQ(moved.GetFrame(2).Owner, &moved);
+  EXPECT_EQ(moved.GetFrame(0).GetLayer(0).Name, "layer");
+  EXPECT_THROW(moved.GetFrame(0).GetLayer(1), KoruError);
   EXPECT_EQ(Load(bytes, {.first_frame_only = true}).Count(), 1);
 
   // A failure keeps the frames read so far, without their layers.
@@ -191,7 +194,7 @@ TEST(MuraBinaryTest, FramesCountsAuxRecordsAndFirstFrameOnly) {
   EXPECT_EQ(partial.GetFrame(0).LayerCount(), 0);
   EXPECT_EQ(partial.GetFrame(2).LayerCount(), 0);
   try {
-    all.GetFrame(3);
+    moved.GetFrame(3);
     FAIL();
   } catch (const KoruError& e) {
     EXPECT_EQ(e.message(), kMuraGetFrameError);
