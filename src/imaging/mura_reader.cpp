@@ -103,6 +103,36 @@ class MuraReader {
     if (charged_ > list_.MaxTotalBytes) Corrupt();
   }
 
+  // Books what the finishing step adds when it widens a plane to bits per pixel.
+  void ChargeWidening(const TDIBSurface& surface, int bits) {
+    const int real_bits = bits == 15 ? 16 : bits;
+    const int64_t now = static_cast<int64_t>(surface.RowLength()) * surface.Height();
+    const int64_t after =
+        static_cast<int64_t>(DIBRowLength(surface.Width(), real_bits)) * surface.Height();
+    if (after > now) charged_ += after - now;
+    if (charged_ > list_.MaxTotalBytes) Corrupt();
+  }
+
+  // Books the alpha planes that MakeAlphaFromTransColor is about to make.
+  void ChargeAlphaFromTransColor(const TMuraFrame& frame) {
+    const TDIBSurface& surface = frame.Surface;
+    if (!frame.HasAlpha()) Charge(surface.Width(), surface.Height(), 8);
+    if (!keep_layers_) return;
+    for (int i = 0; i < frame.LayerCount(); ++i) {
+      const TMuraLayer& layer = frame.GetLayer(i);
+      if (layer.Surface.Alpha() == nullptr && (layer.TransColor >= 0 || frame.TransColor >= 0)) {
+        Charge(layer.Surface.Width(), layer.Surface.Height(), 8);
+      }
+    }
+  }
+
+  // The conversions of the finishing step for frame and, with keep_layers, its layers.
+  void ChargeFinishWidening(const TMuraFrame& frame, int bits) {
+    ChargeWidening(frame.Surface, bits);
+    if (!keep_layers_) return;
+    for (int i = 0; i < frame.LayerCount(); ++i) ChargeWidening(frame.GetLayer(i).Surface, bits);
+  }
+
   void SizeFrame(TMuraFrame& frame, int width, int height, int bits) {
     Charge(width, height, bits);
     frame.Surface.SetSize(width, height, bits);
@@ -162,9 +192,15 @@ class MuraReader {
 
   void FinishFrame(TMuraFrame& frame) {
     if (!finish_) return;
-    if (frame.TransRGB >= 0) frame.MakeAlphaFromTransColor(keep_layers_);
+    // The budget covers what finishing makes: a palette frame of a few bits per pixel
+    // becomes 24 bits and gains an alpha plane of 8.
+    if (frame.TransRGB >= 0) {
+      ChargeAlphaFromTransColor(frame);
+      frame.MakeAlphaFromTransColor(keep_layers_);
+    }
     if (list_.ConvertBitCount > 0) {
       if (frame.HasAlpha() || frame.TransRGB < 0) {
+        ChargeFinishWidening(frame, list_.ConvertBitCount);
         frame.Surface.ReduceColors(0, list_.ConvertBitCount, false, 0);
         if (keep_layers_) {
           for (int i = 0; i < frame.LayerCount(); ++i) {
@@ -187,6 +223,7 @@ class MuraReader {
         }
       }
     }
+    ChargeFinishWidening(frame, 24);
     surface.ChangeBitCount(24);
     if (found_x >= 0) frame.TransColor = static_cast<int32_t>(surface.GetPixel(found_x, found_y));
     if (keep_layers_) {
