@@ -93,11 +93,12 @@ extern "C" void OnSanitizerDeath() { SaveCurrent("sanitizer report above"); }
 #endif
 
 void InstallCrashHandlers() {
+  // Failed checks of the targets abort; the sanitizers leave SIGABRT alone.
+  std::signal(SIGABRT, OnFatalSignal);
 #if defined(KORU_FUZZ_ASAN)
   __sanitizer_set_death_callback(OnSanitizerDeath);
 #else
   std::signal(SIGSEGV, OnFatalSignal);
-  std::signal(SIGABRT, OnFatalSignal);
   std::signal(SIGFPE, OnFatalSignal);
   std::signal(SIGILL, OnFatalSignal);
 #endif

@@ -71,13 +71,25 @@ MuraWriteOptions Options(MuraVariant variant, int32_t version, int32_t block,
 }
 
 void Add(std::vector<Seed>& seeds, const std::string& name, const MuraImageSource& image,
-         const MuraWriteOptions& options) {
+         const MuraWriteOptions& options, bool regression = false) {
   try {
-    seeds.push_back({name, WriteMura(image, options)});
+    seeds.push_back({name, WriteMura(image, options), regression});
   } catch (const KoruError& e) {
     // The encoder refusing a combination is its business; the seed is only missing.
     std::fprintf(stderr, "seed %s not written: %s\n", name.c_str(), e.Utf8().c_str());
   }
+}
+
+// Inputs of bugs found before, replayed as they are.
+void AddRegressions(std::vector<Seed>& seeds) {
+  // A palette frame is charged at its own bit count, then widened to 24 bits by the
+  // finishing step: the budget must cover the widened plane (2 MiB charged, 48 MiB made).
+  MuraFrameSource wide;
+  wide.width = 4096;
+  wide.height = 4096;
+  wide.bit_count = 1;
+  Add(seeds, "finishing widens palette frames beyond the budget", Image({wide}),
+      Options(MuraVariant::kBinary, 107, 8), /*regression=*/true);
 }
 
 }  // namespace
@@ -89,6 +101,9 @@ std::vector<Seed> MakeSeeds() {
   const MuraImageSource two_frames =
       Image({Frame(12, 10, 24, 2, true, 1), Frame(12, 10, 24, 2, true, 1)});
   const MuraImageSource one_frame = Image({Frame(12, 10, 24, 1, false, 2)});
+  // Older headers and short records cannot hold a background colour.
+  MuraImageSource plain_frame = one_frame;
+  plain_frame.bg_color = 0;
   Add(seeds, "binary 107 blocks", two_frames, Options(V::kBinary, 107, 8));
   Add(seeds, "binary 107 rows stored", one_frame, Options(V::kBinary, 107, 0, C::kNone));
   Add(seeds, "binary 107 blocks stored randomized", two_frames,
@@ -108,17 +123,20 @@ std::vector<Seed> MakeSeeds() {
   Add(seeds, "binary 107 bits 32", Image({Frame(9, 7, 32, 1, true, 9)}),
       Options(V::kBinary, 107, 4));
   MuraWriteOptions short_header = Options(V::kBinary, 107, 8);
-  short_header.header_length = 24;
-  Add(seeds, "binary 107 short header", one_frame, short_header);
+  short_header.header_length = 36;
+  short_header.comp_level = 0;
+  Add(seeds, "binary 107 short header", plain_frame, short_header);
   Add(seeds, "binary 102 rows", two_frames, Options(V::kBinary, 102, 0));
-  Add(seeds, "binary 101 rows randomized", one_frame, Options(V::kBinary, 101, 0, C::kNone, true));
-  Add(seeds, "binary 100 rows", one_frame, Options(V::kBinary, 100, 0));
-  Add(seeds, "no magic", Image({Frame(6, 5, 24, 1, false, 10)}), Options(V::kBinary, 0, 0));
+  Add(seeds, "binary 101 rows randomized", plain_frame,
+      Options(V::kBinary, 101, 0, C::kNone, true));
+  Add(seeds, "binary 100 rows", plain_frame, Options(V::kBinary, 100, 0));
+  Add(seeds, "no magic", plain_frame, Options(V::kBinary, 0, 0));
   Add(seeds, "xml 200 blocks", two_frames, Options(V::kXml, 200, 8));
   Add(seeds, "xml 200 palette", Image({Frame(12, 10, 8, 1, false, 11)}), Options(V::kXml, 200, 8));
   Add(seeds, "xml 102 rows", one_frame, Options(V::kXml, 102, 0));
   Add(seeds, "xml 200 jpeg", Image({Frame(16, 16, 24, 1, true, 12)}),
       Options(V::kXml, 200, 8, C::kJpeg));
+  AddRegressions(seeds);
   return seeds;
 }
 
