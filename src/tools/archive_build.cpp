@@ -110,7 +110,7 @@ int Pack(const std::vector<std::string>& raw, CommandContext& context) {
     throw;
   }
   context.out << archive.Count() << " entries (" << marked << " separate files) written to "
-              << ToDisplay(output) << "\n";
+              << DisplayPath(output) << "\n";
   return kExitOk;
 }
 
@@ -145,14 +145,14 @@ int Merge(const std::vector<std::string>& raw, CommandContext& context) {
     changed = into.MergeFrom(source);
   }
   if (!changed) {
-    context.out << "nothing to merge: " << ToDisplay(into_path) << " already holds every entry\n";
+    context.out << "nothing to merge: " << DisplayPath(into_path) << " already holds every entry\n";
     return kExitOk;
   }
   // The end marker is gone after a change, so the new entries are all behind the old ones.
   const int end_marker = before > 0 ? 1 : 0;
   context.out << (into.Count() - before + end_marker) << " entries merged into "
-              << ToDisplay(into_path) << "; directory in "
-              << ToDisplay(ChangeFileExt(into_path, ".ext")) << "\n";
+              << DisplayPath(into_path) << "; directory in "
+              << DisplayPath(ChangeFileExt(into_path, ".ext")) << "\n";
   return kExitOk;
 }
 

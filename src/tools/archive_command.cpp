@@ -92,6 +92,15 @@ std::string FormatDosTime(uint32_t dos_time) {
   return text;
 }
 
+std::string DisplayPath(const std::string& sjis_path) {
+#if defined(_WIN32)
+  return DisplayName(sjis_path);
+#else
+  const bool has_drive = sjis_path.size() >= 2 && sjis_path[1] == ':';
+  return DisplayName(has_drive ? sjis_path : ReplaceChar(sjis_path, '\\', '/'));
+#endif
+}
+
 std::string DisplayName(const std::string& sjis) {
   std::string utf8 = SjisToUtf8(sjis);
   // Names come from the archive: keep terminal control sequences out of the listing.

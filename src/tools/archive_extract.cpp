@@ -104,7 +104,7 @@ int RunExtract(const std::vector<std::string>& raw, CommandContext& context) {
     bar.Update(done, total);
   }
   bar.Finish();
-  context.out << written << " files written to " << ToDisplay(folder) << "\n";
+  context.out << written << " files written to " << DisplayPath(folder) << "\n";
   if (refused > 0) {
     context.err << "vfkit extract: " << refused << " entries with unsafe names were not written\n";
     return kExitError;

@@ -215,10 +215,10 @@ int Verify(const std::vector<std::string>& raw, CommandContext& context) {
     }
   }
   if (ok) {
-    context.out << ToDisplay(path) << ": OK, " << checked << " checksums match\n";
+    context.out << DisplayPath(path) << ": OK, " << checked << " checksums match\n";
     return kExitOk;
   }
-  context.out << ToDisplay(path) << ": FAILED, " << (failed > 0 ? failed : 1) << " of " << checked
+  context.out << DisplayPath(path) << ": FAILED, " << (failed > 0 ? failed : 1) << " of " << checked
               << " checksums do not match\n";
   return kExitFailure;
 }

@@ -67,8 +67,8 @@ int Sfx(const std::vector<std::string>& raw, CommandContext& context) {
     files.RemoveFile(output);
     throw;
   }
-  context.out << ToDisplay(output) << ": " << ToDisplay(exe) << " with " << ToDisplay(archive_path)
-              << " appended\n";
+  context.out << DisplayPath(output) << ": " << DisplayPath(exe) << " with "
+              << DisplayPath(archive_path) << " appended\n";
   return kExitOk;
 }
 

@@ -42,6 +42,9 @@ bool IsEndMarkerAt(const TVrFileCollection& archive, int index);
 bool IsSupersededName(const std::string& name);
 // The DOS date-time as "YYYY-MM-DD hh:mm:ss", "-" for 0, "invalid(0x...)" otherwise.
 std::string FormatDosTime(uint32_t dos_time);
+// A file path (Shift-JIS, program form) for the terminal in the form the user typed it: a
+// path without drive letter is a native one on the host, so it is shown with '/' there.
+std::string DisplayPath(const std::string& sjis_path);
 // A Shift-JIS name for the terminal: UTF-8, control characters shown as '?'.
 std::string DisplayName(const std::string& sjis);
 

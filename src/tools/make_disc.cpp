@@ -192,7 +192,7 @@ void DiscMaker::PlanDisc(Disc& disc) {
                              (disc.source + name).c_str()));
     }
     if (!file.loose && EqualsIgnoreCase(name, kSettingsName)) {
-      Warning(ToDisplay(disc.source + name) +
+      Warning(DisplayPath(disc.source + name) +
               " is left out: install.dat is built from the settings");
       continue;
     }
@@ -355,7 +355,7 @@ void DiscMaker::Report(std::ostream& out) const {
       loose += file.loose ? 1 : 0;
       entries += file.in_archive ? 1 : 0;
     }
-    out << "disc " << (i + 1) << ": " << ToDisplay(disc.target) << " (" << entries
+    out << "disc " << (i + 1) << ": " << DisplayPath(disc.target) << " (" << entries
         << " entries in game.dat, " << loose << " loose files)";
     const std::vector<int64_t>* arrays[4] = {&settings_.DiscProgSizes, &settings_.DiscDataSizes,
                                              &settings_.DiscSoundSizes, &settings_.DiscMovieSizes};
