@@ -46,7 +46,7 @@ koru_wineprefix_ensure() {
     rm -rf "$dir"
     koru_wine_env
     export WINEPREFIX=$dir WINEARCH=$arch
-    "$(koru_wine_loader "$arch")" wineboot -i </dev/null >/dev/null 2>&1 || true
+    "$(koru_wine_loader "$arch")" wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
     wineserver -w
     if [[ ! -d $dir/drive_c/windows ]]; then
       echo "wine: could not create the prefix $dir" >&2
@@ -59,4 +59,17 @@ koru_wineprefix_ensure() {
     done < <(find "$dir/drive_c/users" -mindepth 2 -maxdepth 2 -type l -print0)
     touch "$dir/.koru-ready"
   ) 9>"$dir.lock"
+}
+
+# koru_wine_session ARCH: makes sure the prefix in WINEPREFIX has a running session whose
+# helper processes do not hold the caller's output pipes; without it ctest waits seconds for
+# them after every test. A session started here ends a minute after its last program.
+koru_wine_session() {
+  (
+    flock 9
+    # The server and the helpers must not inherit the lock (fd 9) or they would hold it.
+    if wineserver -p60 </dev/null >/dev/null 2>&1 9>&-; then
+      "$(koru_wine_loader "$1")" wineboot </dev/null >/dev/null 2>&1 9>&- || true
+    fi
+  ) 9>"$WINEPREFIX.session.lock"
 }
