@@ -116,6 +116,21 @@ TEST_F(ArchiveRoundTripTest, Verify_FlippedStoredByteFailsWithOneAndNamesTheEntr
   EXPECT_EQ(err_.str().find("empty.bin"), std::string::npos);
 }
 
+TEST_F(ArchiveCommandTest, Extract_DamagedCompressedEntryLeavesNoHalfWrittenFile) {
+  Put("C:\\g\\a.txt", Repeated("compressible text ", 100));
+  ASSERT_EQ(Run("pack", {"C:/g", "-o", "C:/g.dat"}), kExitOk);
+  const nlohmann::json entries = ListJson("C:/g.dat");
+  ASSERT_FALSE(entries[0]["uncompressed"]);
+  std::string bytes = Contents("C:\\g.dat");
+  const size_t start = entries[0]["offset"].get<size_t>();
+  for (size_t i = start + 2; i < bytes.size(); ++i) bytes[i] = '\x55';  // no zlib stream
+  Put("C:\\g.dat", bytes);
+  EXPECT_EQ(Run("extract", {"C:/g.dat", "-C", "C:/x"}), kExitError);
+  EXPECT_FALSE(err_.str().empty());
+  EXPECT_FALSE(Exists("C:\\x\\a.txt"));
+  EXPECT_EQ(Run("verify", {"C:/g.dat"}), kExitFailure);
+}
+
 TEST_F(ArchiveCommandTest, UnreadableArchivesAreErrorsOfTheirOwn) {
   EXPECT_EQ(Run("verify", {"C:/nothing.dat"}), kExitError);
   EXPECT_NE(err_.str().find("no such archive"), std::string::npos);
