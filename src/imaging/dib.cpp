@@ -205,19 +205,36 @@ void TDIB::ChangeBitCount(int bit_count) {
   converted.color_table_ = color_table_;
   converted.SetPixelFormat(format);
   converted.SetSize(width_, height_, bit_count);
-  for (int y = 0; y < height_; ++y) {
-    for (int x = 0; x < width_; ++x) {
-      const uint32_t color = PixelToColor(GetPixel(x, y));
-      converted.SetPixel(
-          x, y,
-          converted.RgbToPixel(static_cast<uint8_t>(color), static_cast<uint8_t>(color >> 8),
-                               static_cast<uint8_t>(color >> 16)));
-    }
-  }
+  ConvertDIBPixels(*this, converted);
   bits_ = std::move(converted.bits_);
   bit_count_ = bit_count;
   row_length_ = converted.row_length_;
   format_ = format;
+}
+
+void ConvertDIBPixels(const TDIB& from, TDIB& to) {
+  const bool palette = to.BitCount() <= 8;
+  // Direct-mapped: colours are 24-bit, so the all-ones key never matches.
+  constexpr size_t kCacheSlots = 4096;
+  std::vector<uint32_t> keys(palette ? kCacheSlots : 0, 0xFFFFFFFF);
+  std::vector<uint32_t> values(palette ? kCacheSlots : 0);
+  for (int y = 0; y < from.Height(); ++y) {
+    for (int x = 0; x < from.Width(); ++x) {
+      const uint32_t color = from.PixelToColor(from.GetPixel(x, y));
+      const auto r = static_cast<uint8_t>(color), g = static_cast<uint8_t>(color >> 8),
+                 b = static_cast<uint8_t>(color >> 16);
+      if (!palette) {
+        to.SetPixel(x, y, to.RgbToPixel(r, g, b));
+        continue;
+      }
+      const size_t slot = ((color * 2654435761u) >> 20) & (kCacheSlots - 1);
+      if (keys[slot] != color) {
+        keys[slot] = color;
+        values[slot] = to.RgbToPixel(r, g, b);
+      }
+      to.SetPixel(x, y, values[slot]);
+    }
+  }
 }
 
 void TDIB::Assign(const TDIB& other) {

@@ -52,6 +52,14 @@ inline constexpr uint32_t MakeWindowsColor(uint32_t r, uint32_t g, uint32_t b) {
   return (r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16);
 }
 
+class TDIB;
+
+// Writes every pixel of from into to (same size), through its colour: to's RgbToPixel,
+// with the nearest-palette searches of a palette target cached by colour so that a large
+// picture of few colours converts in linear time.
+// REQUIRES: to.Width() == from.Width() and to.Height() == from.Height().
+void ConvertDIBPixels(const TDIB& from, TDIB& to);
+
 class TDIB {
  public:
   TDIB();

@@ -450,14 +450,9 @@ void TDIBSurface::ReduceColors(int method, int bit_count, bool dither, int color
     TDIBSurface converted;
     converted.SetSize(Width(), Height(), bit_count);
     BuildFixedPalette(converted.ColorTable(), target_bits);
-    for (int y = 0; y < Height(); ++y) {
-      for (int x = 0; x < Width(); ++x) {
-        const uint32_t color = PixelToColor(GetPixel(x, y));
-        converted.SetPixel(
-            x, y, converted.ColorToPixel(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF));
-      }
-    }
-    TDIB::Assign(converted);
+    ConvertDIBPixels(*this, converted);
+    static_cast<TDIB&>(*this) = std::move(static_cast<TDIB&>(converted));
+    UpdatePalette();
     return;
   }
   ChangeBitCount(bit_count);
