@@ -55,11 +55,16 @@ void ReadNames(TKwBigStream& stream, int32_t version, int32_t count, int64_t tab
                std::vector<std::string>* names) {
   names->reserve(static_cast<size_t>(count));
   TKwBuffBigStream reader(stream);
+  // The size left is asked once: on a volume stream every ask costs a call to the system
+  // per volume. Each record then takes its 4 + L bytes off the count.
+  int64_t left = reader.Remaining();
   for (int32_t i = 0; i < count; ++i) {
     const int32_t length = ReadInt32OrCorrupt(reader);
+    left -= 4;
     // Every record still to come needs its 4 length bytes, and the tables follow.
     const int64_t reserved = 4 * static_cast<int64_t>(count - 1 - i) + table_bytes;
-    if (length < 0 || length > reader.Remaining() - reserved) ThrowCorrupt();
+    if (length < 0 || length > left - reserved) ThrowCorrupt();
+    left -= length;
     std::string name(static_cast<size_t>(length), '\0');
     if (length > 0) ReadOrCorrupt(reader, name.data(), length);
     names->push_back(std::move(name));

@@ -85,6 +85,25 @@ TEST_F(ArchiveDamageTest, Directory_ImpossibleNameLengthsAreRejected) {
   ExpectCorrupt(greedy + std::string(30, 'n'));
 }
 
+TEST_F(ArchiveDamageTest, Directory_NamesThatExactlyFillASeparateFileAreAccepted) {
+  // The room left is counted down record by record: many names of varied length that
+  // end exactly where the tables begin must not be mistaken for damage.
+  std::vector<FixtureEntry> entries;
+  for (int i = 0; i < 300; ++i) {
+    entries.push_back(
+        {std::string(static_cast<size_t>(1 + (i * 37) % 250), static_cast<char>('a' + i % 26)) +
+             std::to_string(i),
+         "x", false});
+  }
+  const std::string ext = testing::BuildDirectory(102, entries, 0);
+  const std::string data = BuildArchive(102, entries).substr(ext.size());
+  EXPECT_EQ(OpenAndLoadAll(data, &ext), "");
+  EXPECT_EQ(archive_.Count(), 301);
+  EXPECT_EQ(archive_.IndexOf(entries[299].name), 299);
+  const std::string short_ext = ext.substr(0, ext.size() - 1);
+  EXPECT_EQ(OpenAndLoadAll(data, &short_ext), kCorruptArchiveError);
+}
+
 TEST_F(ArchiveDamageTest, Directory_TruncatedOffsetTableIsRejected) {
   const std::string full = testing::BuildDirectory(102, SmallEntries(), 0);
   ExpectCorrupt(full.substr(0, full.size() - 1));
