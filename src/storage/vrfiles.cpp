@@ -203,8 +203,11 @@ void TVrFileCollection::ReadDirectory(TKwBigStream& stream) {
   const int64_t base = stream.GetPosition();
   DirectoryContents contents = ReadDirectoryContents(stream);
   const size_t count = contents.names.size();
+  Reserve(Count() + static_cast<int>(count) + 1);
   for (size_t i = 0; i < count; ++i) {
-    TVrFile& entry = AddEntry(contents.names[i]);
+    // The name read is moved in, not copied.
+    TVrFile& entry = static_cast<TVrFile&>(Add());
+    entry.SetName(std::move(contents.names[i]));
     entry.Offset = base + contents.offsets[i];
     entry.Size = contents.offsets[i + 1] - contents.offsets[i];
     entry.Uncompressed = contents.uncompressed[i] != 0;

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <vector>
 
 #include "base/error.h"
+#include "base/sjis.h"
 
 namespace koru {
 namespace {
@@ -34,6 +37,16 @@ TEST(HashNameTest, BothLoweringsFileDoubleByteNamesInTheSameBucket) {
        {"\x83\x41.txt", "\x83\x5C\\A.TXT", "\x82\x60\x82\x61", "Data\\\x83\x41\x83\x42.MUR"}) {
     EXPECT_EQ(THashCollection::HashName(name), THashCollection::HashNameDbcs(name)) << name;
   }
+}
+
+TEST(HashCollectionTest, ItemsAreFiledInTheBucketOfTheirName) {
+  Names names;
+  EXPECT_EQ(names.Add().Bucket(), 0);
+  for (const std::string name : {"install.dat", "INSTALL.DAT", "\\EOF\\", "a", "Ab", "\x83\x41",
+                                 "x\x83\x41.TXT", "\x83\x41Z", "DATA\\\x83\x5C", "z\x83", "\x83"}) {
+    EXPECT_EQ(names.AddNamed(name).Bucket(), THashCollection::HashName(name)) << name;
+  }
+  EXPECT_EQ(names.ItemAt(1).Bucket(), 122);
 }
 
 TEST(HashCollectionTest, LooksUpIgnoringAsciiCaseInBothModes) {
@@ -107,6 +120,124 @@ TEST(HashCollectionTest, ManyCollidingNamesStayFindableAfterDeletions) {
   for (int i = 48; i >= 0; i -= 3) names.Delete(i);
   for (int i = 0; i < names.Count(); ++i) {
     EXPECT_EQ(names.IndexOf(names.ItemAt(i).Name()), i);
+  }
+}
+
+TEST(HashCollectionTest, DeletingTheNewestOfEqualNamesFindsTheOlderAgain) {
+  Names names;
+  names.AddNamed("a.txt");
+  names.AddNamed("Setup.ini");  // 1
+  names.AddNamed("b.txt");
+  names.AddNamed("SETUP.INI");  // 3
+  names.AddNamed("setup.ini");  // 4
+  EXPECT_EQ(names.IndexOf("setup.INI"), 4);
+  names.Delete(4);
+  EXPECT_EQ(names.IndexOf("setup.ini"), 3);
+  // Deleting the older one in front renumbers the newest without losing it.
+  names.Delete(1);
+  EXPECT_EQ(names.IndexOf("setup.ini"), 2);
+  names.Delete(2);
+  EXPECT_EQ(names.IndexOf("setup.ini"), -1);
+  EXPECT_EQ(names.IndexOf("b.txt"), 1);
+}
+
+TEST(HashCollectionTest, RenamingAwayFromAndBackToAnEqualName) {
+  Names names;
+  THashCollectionItem& first = names.AddNamed("x.dat");
+  THashCollectionItem& second = names.AddNamed("X.DAT");
+  second.SetName("y.dat");
+  EXPECT_EQ(names.IndexOf("x.dat"), 0);
+  EXPECT_EQ(names.IndexOf("y.dat"), 1);
+  second.SetName("x.Dat");
+  EXPECT_EQ(names.IndexOf("x.dat"), 1);
+  // Renaming the older item, even by case alone, makes it the newest.
+  first.SetName("X.dat");
+  EXPECT_EQ(names.IndexOf("x.dat"), 0);
+  // The same name exactly is no rename and changes nothing.
+  second.SetName("x.Dat");
+  EXPECT_EQ(names.IndexOf("x.dat"), 0);
+  first.SetName("");
+  EXPECT_EQ(names.IndexOf("x.dat"), 1);
+  EXPECT_EQ(names.IndexOf(""), 0);
+}
+
+TEST(HashCollectionTest, ClearForgetsEveryNameAndTheCollectionFilesAfresh) {
+  Names names;
+  for (int i = 0; i < 1000; ++i) names.AddNamed("dup.txt");
+  for (int i = 0; i < 1000; ++i) names.AddNamed("n" + std::to_string(i));
+  names.Clear();
+  EXPECT_EQ(names.IndexOf("dup.txt"), -1);
+  EXPECT_EQ(names.IndexOf("n5"), -1);
+  names.AddNamed("N5");
+  EXPECT_EQ(names.IndexOf("n5"), 0);
+}
+
+// Enough names that the look-up table grows and its probe runs cross and wrap; names
+// given up in random order must leave every other name findable.
+TEST(HashCollectionTest, ThousandsOfNamesSurviveRandomDeletionsAndRenames) {
+  Names names;
+  for (int i = 0; i < 3000; ++i) names.AddNamed("Folder\\File" + std::to_string(i) + ".DAT");
+  std::mt19937 random(77);
+  for (int round = 0; round < 2000; ++round) {
+    const int at = static_cast<int>(random() % static_cast<unsigned>(names.Count()));
+    if (round % 3 == 0) {
+      names.ItemAt(at).SetName("renamed" + std::to_string(round));
+    } else {
+      names.Delete(at);
+    }
+  }
+  for (int i = 0; i < names.Count(); ++i) {
+    ASSERT_EQ(names.IndexOf(AsciiUpper(names.ItemAt(i).Name())), i) << names.ItemAt(i).Name();
+  }
+  int kept = 0;
+  for (int i = 0; i < names.Count(); ++i) kept += names.ItemAt(i).Name().rfind("Folder", 0) == 0;
+  int found = 0;
+  for (int i = 0; i < 3000; ++i) {
+    found += names.IndexOf("folder\\file" + std::to_string(i) + ".dat") >= 0;
+  }
+  EXPECT_EQ(found, kept);
+}
+
+// Random additions, renames and deletions over a small pool of names that collide in
+// case, bucket and length, checked after every step against a plain model: the item
+// whose equal name was given most recently.
+TEST(HashCollectionTest, LookUpsFollowAModelThroughRandomChanges) {
+  const std::vector<std::string> pool = {
+      "a.txt", "A.TXT", "a.TXT",    "b.txt",    "abz",          "aaz",
+      "",      "x",     "\x83\x41", "\x83\x61", "DATA\\BG.MUR", "data\\bg.mur"};
+  std::mt19937 random(4242);
+  for (bool japanese : {false, true}) {
+    Names names;
+    names.SetJapaneseNames(japanese);
+    std::vector<long> filed;  // per position: when its name was last given
+    long clock = 0;
+    for (int step = 0; step < 3000; ++step) {
+      const std::string& name = pool[random() % pool.size()];
+      const unsigned action = random() % 4;
+      if (action == 0 || names.Count() == 0) {
+        names.AddNamed(name);
+        filed.push_back(++clock);
+      } else if (action == 1 && names.Count() > 0) {
+        const int at = static_cast<int>(random() % static_cast<unsigned>(names.Count()));
+        names.Delete(at);
+        filed.erase(filed.begin() + at);
+      } else {
+        const int at = static_cast<int>(random() % static_cast<unsigned>(names.Count()));
+        if (names.ItemAt(at).Name() != name) filed[static_cast<size_t>(at)] = ++clock;
+        names.ItemAt(at).SetName(name);
+      }
+      for (const std::string& query : pool) {
+        int expected = -1;
+        for (int i = 0; i < names.Count(); ++i) {
+          if (EqualsIgnoreCase(names.ItemAt(i).Name(), query) &&
+              (expected < 0 ||
+               filed[static_cast<size_t>(i)] > filed[static_cast<size_t>(expected)])) {
+            expected = i;
+          }
+        }
+        ASSERT_EQ(names.IndexOf(query), expected) << "step " << step << " query " << query;
+      }
+    }
   }
 }
 
