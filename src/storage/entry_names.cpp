@@ -35,6 +35,21 @@ bool IsDotsOnly(std::string_view component) {
   return true;
 }
 
+// A component that Windows opens as a device whatever the folder: CON, PRN, AUX, NUL,
+// COM1 to COM9 and LPT1 to LPT9, in any case, also with an extension ("nul.txt") and with
+// blanks around it ("CON .txt"; Windows trims the trailing ones, and leading ones are
+// refused too rather than trusted).
+bool IsDeviceName(std::string_view component) {
+  std::string_view base = component.substr(0, component.find('.'));
+  while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
+  while (!base.empty() && base.front() == ' ') base.remove_prefix(1);
+  const std::string lowered = AsciiLower(base);
+  if (lowered == "con" || lowered == "prn" || lowered == "aux" || lowered == "nul") return true;
+  return lowered.size() == 4 &&
+         (lowered.compare(0, 3, "com") == 0 || lowered.compare(0, 3, "lpt") == 0) &&
+         lowered[3] >= '1' && lowered[3] <= '9';
+}
+
 }  // namespace
 
 bool IsSafeEntryName(const std::string& name) {
@@ -46,7 +61,7 @@ bool IsSafeEntryName(const std::string& name) {
     const bool separator = at_end || (length == 1 && IsSeparator(name[i]));
     if (separator) {
       const std::string_view component(name.data() + component_start, i - component_start);
-      if (component.empty() || IsDotsOnly(component)) return false;
+      if (component.empty() || IsDotsOnly(component) || IsDeviceName(component)) return false;
       component_start = i + 1;
     } else if (length == 1 && IsForbiddenByte(static_cast<unsigned char>(name[i]))) {
       return false;

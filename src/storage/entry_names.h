@@ -11,9 +11,10 @@ namespace koru {
 // True iff name is a relative path made of ordinary components: not empty; no leading
 // "\" or "/" (absolute names, the end marker, superseded entries); no ":" (drive letters,
 // alternate streams); no empty component, and none made only of dots and blanks ("..",
-// or ". " which Windows trims to "."); no control characters or the wildcard and pipe
-// characters * ? " < > |. Both "\" and "/" count as separators; the second byte of a
-// double-byte character never does.
+// or ". " which Windows trims to "."), and none that names a device (CON, PRN, AUX, NUL,
+// COM1-9, LPT1-9, with or without an extension, in any case); no control characters or the
+// wildcard and pipe characters * ? " < > |. Both "\" and "/" count as separators; the second byte
+// of a double-byte character never does.
 bool IsSafeEntryName(const std::string& name);
 
 // folder (a closing "\" added when missing) + name. Throws

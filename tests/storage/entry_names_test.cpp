@@ -44,6 +44,21 @@ TEST(EntryNameTest, NamesThatLeaveTheFolderAreRefused) {
   }
 }
 
+TEST(EntryNameTest, DeviceNamesAreRefusedInEveryComponent) {
+  // Extracting to these on Windows would write to a device, not a file.
+  for (const char* name :
+       {"CON", "con", "Prn.txt", "aux.tar.gz", "NUL", "data\\nul.dat", "COM1", "com9.log", "LPT1",
+        "lpt5.x", "CON .txt", "nul ", " con", "a/Aux/b.txt", "sound\\CoM3\\x.wav"}) {
+    EXPECT_FALSE(IsSafeEntryName(name)) << name;
+  }
+  // Names that only begin or end like a device are files.
+  for (const char* name : {"console.txt", "CON_1", "com10", "LPT", "lpt10.txt", "nul1", "xcon",
+                           "auxiliary\\a.txt", "data\\con1.dat", "\x83\x5Ccon"}) {
+    EXPECT_TRUE(IsSafeEntryName(name)) << name;
+  }
+  EXPECT_THROW(SafeEntryPath("C:\\Game", "save\\PRN.sav"), KoruError);
+}
+
 TEST(EntryNameTest, SafeEntryPathJoinsOrThrows) {
   EXPECT_EQ(SafeEntryPath("C:\\Game", "data\\a.txt"), "C:\\Game\\data\\a.txt");
   EXPECT_EQ(SafeEntryPath("C:\\Game\\", "a.txt"), "C:\\Game\\a.txt");
