@@ -1,7 +1,11 @@
 // Code page 932 conversion through the Windows API. The code page is named explicitly,
 // so the result does not depend on the system's ANSI code page.
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
 #include <windows.h>
 
 #include "base/sjis.h"
@@ -59,7 +63,24 @@ bool TrySjisToUtf8(std::string_view sjis, std::string* utf8) {
 
 bool TryUtf8ToSjis(std::string_view utf8, std::string* sjis) {
   sjis->clear();
-  return Utf16PieceToSjis(Utf8ToUtf16(utf8), sjis);
+  const std::u16string wide = Utf8ToUtf16(utf8);
+  if (Utf16PieceToSjis(wide, sjis)) return true;
+  // One code point at a time, so that a character without a code costs one '?' (the
+  // system would write one per UTF-16 unit of a surrogate pair).
+  sjis->clear();
+  for (size_t i = 0; i < wide.size();) {
+    const bool pair = wide[i] >= 0xD800 && wide[i] <= 0xDBFF && i + 1 < wide.size() &&
+                      wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF;
+    const size_t length = pair ? 2 : 1;
+    std::string piece;
+    if (Utf16PieceToSjis(std::u16string_view(wide).substr(i, length), &piece)) {
+      sjis->append(piece);
+    } else {
+      sjis->push_back('?');
+    }
+    i += length;
+  }
+  return false;
 }
 
 }  // namespace koru
