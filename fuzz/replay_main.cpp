@@ -198,9 +198,9 @@ int main(int argc, char** argv) {
   const std::vector<Seed> seeds = koru::fuzz::MakeSeeds();
   std::vector<const Seed*> valid;
   for (const Seed& seed : seeds) {
-    runner.Run(seed.bytes, seed.name);
     if (seed.regression) continue;
     valid.push_back(&seed);
+    runner.Run(seed.bytes, seed.name);
     for (size_t length = 0; length < seed.bytes.size(); ++length) {
       const std::vector<uint8_t> prefix(seed.bytes.begin(),
                                         seed.bytes.begin() + static_cast<std::ptrdiff_t>(length));
@@ -212,6 +212,10 @@ int main(int argc, char** argv) {
     const Seed& seed = *valid[static_cast<size_t>(m) % valid.size()];
     runner.Run(koru::fuzz::Mutate(seed.bytes, random),
                seed.name + " mutation " + std::to_string(m));
+  }
+  // Last, so that a bug still open stops nothing else.
+  for (const Seed& seed : seeds) {
+    if (seed.regression) runner.Run(seed.bytes, seed.name);
   }
   std::printf("%s: %zu seeds, %ld inputs, %d findings\n", KORU_FUZZ_TARGET_NAME, seeds.size(),
               runner.runs(), g_findings);

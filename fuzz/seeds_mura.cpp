@@ -8,6 +8,7 @@
 #include "base/error.h"
 #include "fuzz_target.h"
 #include "imaging/mura_writer.h"
+#include "storage/compression.h"
 
 namespace koru::fuzz {
 namespace {
@@ -90,6 +91,20 @@ void AddRegressions(std::vector<Seed>& seeds) {
   wide.bit_count = 1;
   Add(seeds, "finishing widens palette frames beyond the budget", Image({wide}),
       Options(MuraVariant::kBinary, 107, 8), /*regression=*/true);
+
+  // Still open: an XML header of 16 million empty elements (64 MB of text, 62 KB
+  // compressed) passes the header's decompression bound, and the tokenizer then holds
+  // one token object per 4 bytes of text (a 704 MB vector, several GB with the tree).
+  std::string text = "<Image Count=\"1\">";
+  for (int i = 0; i < 16000000; ++i) text += "<a/>";
+  text += "</Image>";
+  MemoryStream packed(std::vector<uint8_t>(text.begin(), text.end()));
+  CompressStream(packed, kCompressBest);
+  std::vector<uint8_t> bomb = {'M', 'u', 'r', 'a', 'X', '2', '0', '0'};
+  const uint32_t length = static_cast<uint32_t>(packed.GetSize());
+  for (int i = 0; i < 4; ++i) bomb.push_back(static_cast<uint8_t>(length >> (8 * i)));
+  bomb.insert(bomb.end(), packed.Bytes().begin(), packed.Bytes().end());
+  seeds.push_back({"xml header of many tiny tags exhausts memory", std::move(bomb), true});
 }
 
 }  // namespace
