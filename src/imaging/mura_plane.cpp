@@ -1,6 +1,8 @@
 #include "imaging/mura_plane.h"
 
 #include <cstring>
+#include <memory>
+#include <span>
 
 #include "base/binary_io.h"
 #include "base/error.h"
@@ -26,15 +28,25 @@ bool BlockMode(const TMuraHeader& header) {
   return header.BlockWidth > 0 && header.BlockHeight > 0 && header.CompType != kMuraCompJpeg;
 }
 
-std::vector<uint8_t> Inflate(const std::vector<uint8_t>& payload, int64_t max_output) {
-  std::vector<uint8_t> out;
-  InflateBytes(payload.data(), payload.size(), &out, static_cast<size_t>(max_output));
+// An inflated payload. The buffer is allocated once at the plane's bound and not zeroed:
+// only the first size bytes, which zlib wrote, are ever read.
+struct Inflated {
+  std::unique_ptr<uint8_t[]> buffer;
+  size_t size = 0;
+  std::span<const uint8_t> bytes() const { return {buffer.get(), size}; }
+};
+
+Inflated Inflate(const std::vector<uint8_t>& payload, int64_t max_output) {
+  Inflated out;
+  const size_t capacity = static_cast<size_t>(max_output);
+  out.buffer = std::make_unique_for_overwrite<uint8_t[]>(capacity);
+  out.size = InflateInto(payload.data(), payload.size(), out.buffer.get(), capacity);
   return out;
 }
 
 // Copies the rows of data (row length each, stored order) into the plane, either top row
 // first or in the scrambled order of the identification code.
-void CopyRows(const std::vector<uint8_t>& data, TDIBSurface& plane, bool scrambled, int32_t code) {
+void CopyRows(std::span<const uint8_t> data, TDIBSurface& plane, bool scrambled, int32_t code) {
   const size_t row_length = plane.RowLength();
   const int height = plane.Height();
   if (static_cast<int64_t>(data.size()) < RawPlaneSize(plane)) Corrupt();
@@ -58,7 +70,7 @@ void DecodeOldRowMode(const TMuraPlaneContext& context, std::vector<uint8_t> pay
                       TDIBSurface& plane) {
   const int64_t raw_size = RawPlaneSize(plane);
   if (static_cast<int64_t>(payload.size()) != raw_size) {
-    CopyRows(Inflate(payload, raw_size), plane, /*scrambled=*/false, 0);
+    CopyRows(Inflate(payload, raw_size).bytes(), plane, /*scrambled=*/false, 0);
     return;
   }
   if (context.IdentificationCode == 0 && context.Header.Randomized) {
@@ -82,7 +94,7 @@ const TDIBSurface& ReferencedPlane(const TMuraPlaneContext& context, const TMura
   return *source;
 }
 
-void DecodeBlocks(const TMuraPlaneContext& context, const std::vector<uint8_t>& data,
+void DecodeBlocks(const TMuraPlaneContext& context, std::span<const uint8_t> data,
                   TDIBSurface& plane) {
   const TMuraHeader& header = context.Header;
   const int64_t width = plane.Width(), height = plane.Height();
@@ -191,11 +203,11 @@ void DecodeMuraPlane(const TMuraPlaneContext& context, std::vector<uint8_t> payl
     DecodeJpeg(payload, plane);
     return;
   }
-  std::vector<uint8_t> data;
+  Inflated inflated;
+  std::span<const uint8_t> data(payload);
   if (header.CompType == kMuraCompZlib || header.CompType == kMuraCompJpeg) {
-    data = Inflate(payload, MuraPlaneMaxPayload(header, plane));
-  } else {
-    data = std::move(payload);
+    inflated = Inflate(payload, MuraPlaneMaxPayload(header, plane));
+    data = inflated.bytes();
   }
   if (BlockMode(header)) {
     DecodeBlocks(context, data, plane);
