@@ -1,6 +1,7 @@
 #include "imaging/dib.h"
 
 #include <bit>
+#include <cstring>
 
 #include "base/error.h"
 
@@ -54,6 +55,14 @@ TDIB::TDIB() = default;
 TDIB::~TDIB() = default;
 
 void TDIB::SetSize(int width, int height, int bit_count) {
+  Allocate(width, height, bit_count, /*zero=*/true);
+}
+
+void TDIB::SetSizeForOverwrite(int width, int height, int bit_count) {
+  Allocate(width, height, bit_count, /*zero=*/false);
+}
+
+void TDIB::Allocate(int width, int height, int bit_count, bool zero) {
   const bool five_five_five = bit_count == 15;
   if (five_five_five) bit_count = 16;
   if (!IsValidDIBBitCount(bit_count) || !IsValidDIBSize(width, height)) {
@@ -61,7 +70,20 @@ void TDIB::SetSize(int width, int height, int bit_count) {
   }
   if (five_five_five) format_ = kPixelFormat555;
   const size_t row_length = DIBRowLength(width, bit_count);
-  std::vector<uint8_t> bits(row_length * static_cast<size_t>(height));
+  decltype(bits_) bits;
+  if (zero) {
+    bits.assign(row_length * static_cast<size_t>(height), 0);
+  } else {
+    bits.resize(row_length * static_cast<size_t>(height));
+    // Bytes no pixel write reaches, so that they never show uninitialised memory.
+    const size_t whole = static_cast<size_t>(width) * static_cast<size_t>(bit_count) / 8;
+    if (whole < row_length) {
+      for (int y = 0; y < height; ++y) {
+        std::memset(bits.data() + static_cast<size_t>(y) * row_length + whole, 0,
+                    row_length - whole);
+      }
+    }
+  }
   bits_ = std::move(bits);
   width_ = width;
   height_ = height;

@@ -8,6 +8,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <utility>
 #include <vector>
 
 namespace koru {
@@ -54,6 +56,27 @@ inline constexpr uint32_t MakeWindowsColor(uint32_t r, uint32_t g, uint32_t b) {
 
 class TDIB;
 
+// Allocator of pixel memory: elements are default-initialised, so that memory every byte
+// of which is written anyway is neither zero-filled nor touched before it is written.
+template <typename T>
+struct TDIBAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = TDIBAllocator<U>;
+  };
+  TDIBAllocator() = default;
+  template <typename U>
+  TDIBAllocator(const TDIBAllocator<U>&) noexcept {}
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
 // Writes every pixel of from into to (same size), through its colour: to's RgbToPixel,
 // with the nearest-palette searches of a palette target cached by colour so that a large
 // picture of few colours converts in linear time.
@@ -78,6 +101,11 @@ class TDIB {
   // bit_count 15 means 16 with 5-5-5 masks. Throws KoruError(kDIBSizeError) for a bit count other
   // than 1, 4, 8, 16, 24, 32 or a size outside the limits; the picture is then unchanged.
   virtual void SetSize(int width, int height, int bit_count);
+  // SetSize without zeroing the pixels, for callers that write every pixel before anything
+  // reads one: the pixel bytes are unspecified; only what follows a row's last whole byte of
+  // pixels (a partly used byte and the padding) is zeroed. Not virtual: the pixel format is
+  // the current one.
+  void SetSizeForOverwrite(int width, int height, int bit_count);
   // Empties the picture (0 x 0, bit count kept).
   virtual void Clear();
   // Change one dimension, keeping the bit count and masks (8 bits when the picture is
@@ -131,16 +159,20 @@ class TDIB {
 
   // Becomes a copy of other (pixels, format, colour table).
   void Assign(const TDIB& other);
+  // Exchanges the pixel memory with other, nothing else.
+  // REQUIRES: both have the same width, height, bit count and pixel format.
+  void SwapPixels(TDIB& other) noexcept { bits_.swap(other.bits_); }
 
  private:
   int SizingBitCount() const;
+  void Allocate(int width, int height, int bit_count, bool zero);
 
   int width_ = 0;
   int height_ = 0;
   int bit_count_ = 8;
   size_t row_length_ = 0;
   TDIBPixelFormat format_;
-  std::vector<uint8_t> bits_;
+  std::vector<uint8_t, TDIBAllocator<uint8_t>> bits_;
   std::array<TRGBQuad, 256> color_table_{};
   uint32_t palette_revision_ = 0;
 };

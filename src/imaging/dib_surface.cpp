@@ -137,16 +137,26 @@ void BuildFixedPalette(std::array<TRGBQuad, 256>& table, int bit_count) {
 TDIBSurface::TDIBSurface() = default;
 TDIBSurface::~TDIBSurface() = default;
 
+namespace {
+
+// The masks a surface takes for a bit count (15: 16 bits 5-5-5).
+TDIBPixelFormat SurfaceFormat(int bit_count) {
+  if (bit_count == 15) return kPixelFormat555;
+  if (bit_count == 16) return kPixelFormat565;
+  return kPixelFormat888;
+}
+
+}  // namespace
+
 void TDIBSurface::SetSize(int width, int height, int bit_count) {
-  if (bit_count == 15) {
-    SetPixelFormat(kPixelFormat555);
-    bit_count = 16;
-  } else if (bit_count == 16) {
-    SetPixelFormat(kPixelFormat565);
-  } else {
-    SetPixelFormat(kPixelFormat888);
-  }
-  TDIB::SetSize(width, height, bit_count);
+  SetPixelFormat(SurfaceFormat(bit_count));
+  TDIB::SetSize(width, height, bit_count == 15 ? 16 : bit_count);
+  if (alpha_ != nullptr) alpha_->SetSize(width, height, 8);
+}
+
+void TDIBSurface::SetSizeForOverwrite(int width, int height, int bit_count) {
+  SetPixelFormat(SurfaceFormat(bit_count));
+  TDIB::SetSizeForOverwrite(width, height, bit_count == 15 ? 16 : bit_count);
   if (alpha_ != nullptr) alpha_->SetSize(width, height, 8);
 }
 

@@ -33,6 +33,9 @@ class TDIBSurface : public TDIB {
   // BitCount 15 gives 16-bit pixels with 5-5-5 masks, 16 gives 5-6-5, any other 8-8-8.
   // An alpha plane follows the new width and height. Throws like TDIB::SetSize.
   void SetSize(int width, int height, int bit_count) override;
+  // The same without zeroing the pixels (see TDIB::SetSizeForOverwrite); an alpha plane is
+  // still zeroed.
+  void SetSizeForOverwrite(int width, int height, int bit_count);
   // Empties the picture and drops the alpha plane.
   void Clear() override;
 

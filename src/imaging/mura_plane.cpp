@@ -94,8 +94,33 @@ const TDIBSurface& ReferencedPlane(const TMuraPlaneContext& context, const TMura
   return *source;
 }
 
-void DecodeBlocks(const TMuraPlaneContext& context, std::span<const uint8_t> data,
-                  TDIBSurface& plane) {
+void ZeroPixels(TDIBSurface& plane) {
+  if (plane.ImageSize() > 0) std::memset(plane.Bits(), 0, plane.ImageSize());
+}
+
+// True when a block copies from a block not decoded yet: a later (or the same) block of
+// the plane, or the plane itself named by frame and layer. Such a copy reads what the
+// plane held before decoding, which must then be zeros.
+bool ReadsUndecoded(const TMuraPlaneContext& context, const std::vector<TMuraBlockRef>& refs,
+                    const TDIBSurface& plane) {
+  for (size_t k = 0; k < refs.size(); ++k) {
+    const TMuraBlockRef& ref = refs[k];
+    if (ref.Source == kMuraBlockSamePlane && ref.Index >= 0 &&
+        static_cast<size_t>(ref.Index) >= k) {
+      return true;
+    }
+    if (ref.Source >= 0 && ref.Source < context.List.Count()) {
+      const TMuraFrame& frame = context.List.GetFrame(ref.Source);
+      if (ref.Index < 0 || ref.Index >= frame.LayerCount()) continue;
+      const TDIBSurface& colour = frame.GetLayer(ref.Index).Surface;
+      if ((context.AlphaPlane ? colour.Alpha() : &colour) == &plane) return true;
+    }
+  }
+  return false;
+}
+
+void DecodeBlocksInto(const TMuraPlaneContext& context, std::span<const uint8_t> data,
+                      TDIBSurface& plane, int64_t* fail_y, int64_t* fail_h, int64_t* fail_offset) {
   const TMuraHeader& header = context.Header;
   const int64_t width = plane.Width(), height = plane.Height();
   const int bits = plane.BitCount();
@@ -120,6 +145,8 @@ void DecodeBlocks(const TMuraPlaneContext& context, std::span<const uint8_t> dat
     }
   }
 
+  if (ReadsUndecoded(context, refs, plane)) ZeroPixels(plane);
+
   const int64_t stride = static_cast<int64_t>(plane.RowLength());
   const int64_t block_step = SegmentBytes(block_w, bits);
   size_t cursor = static_cast<size_t>(n * 8);
@@ -131,6 +158,7 @@ void DecodeBlocks(const TMuraPlaneContext& context, std::span<const uint8_t> dat
       const int64_t bw = std::min(block_w, width - x);
       const int64_t length = SegmentBytes(bw, bits);
       const int64_t dest_offset = column * block_step;
+      *fail_y = y, *fail_h = bh, *fail_offset = dest_offset;
       if (dest_offset + length > stride) Corrupt();
       const TMuraBlockRef& ref = refs[static_cast<size_t>(row_block * bx + column)];
 
@@ -165,6 +193,27 @@ void DecodeBlocks(const TMuraPlaneContext& context, std::span<const uint8_t> dat
   }
 }
 
+// The plane may come with unspecified pixels: every block is written, and on failure the
+// blocks not written yet are zeroed.
+void DecodeBlocks(const TMuraPlaneContext& context, std::span<const uint8_t> data,
+                  TDIBSurface& plane) {
+  const int64_t height = plane.Height();
+  const int64_t stride = static_cast<int64_t>(plane.RowLength());
+  // The block being decoded: rows fail_y .. fail_y + fail_h from byte fail_offset on, and
+  // every row below, are not written yet.
+  int64_t fail_y = 0, fail_h = 0, fail_offset = 0;
+  try {
+    DecodeBlocksInto(context, data, plane, &fail_y, &fail_h, &fail_offset);
+  } catch (...) {
+    for (int64_t y = fail_y; y < height; ++y) {
+      const int64_t from = y < fail_y + fail_h ? std::min(fail_offset, stride) : 0;
+      std::memset(plane.ScanLine(static_cast<int>(y)) + from, 0,
+                  static_cast<size_t>(stride - from));
+    }
+    throw;
+  }
+}
+
 void DecodeJpeg(const std::vector<uint8_t>& payload, TDIBSurface& plane) {
   // The decoded picture must be the plane's: anything else would be drawn with another
   // geometry. Its colours are converted to the plane's bit count.
@@ -192,8 +241,10 @@ int64_t MuraPlaneMaxPayload(const TMuraHeader& header, const TDIBSurface& plane)
   return bx * by * 8 + literal;
 }
 
-void DecodeMuraPlane(const TMuraPlaneContext& context, std::vector<uint8_t> payload,
-                     TDIBSurface& plane) {
+namespace {
+
+void DecodePlane(const TMuraPlaneContext& context, std::vector<uint8_t> payload, TDIBSurface& plane,
+                 bool* in_blocks) {
   const TMuraHeader& header = context.Header;
   if (header.Version < 103) {
     DecodeOldRowMode(context, std::move(payload), plane);
@@ -210,11 +261,27 @@ void DecodeMuraPlane(const TMuraPlaneContext& context, std::vector<uint8_t> payl
     data = inflated.bytes();
   }
   if (BlockMode(header)) {
+    *in_blocks = true;
     DecodeBlocks(context, data, plane);
     return;
   }
   const bool scrambled = header.Randomized && header.CompType != kMuraCompJpeg;
   CopyRows(data, plane, scrambled, context.IdentificationCode);
+}
+
+}  // namespace
+
+void DecodeMuraPlane(const TMuraPlaneContext& context, std::vector<uint8_t> payload,
+                     TDIBSurface& plane) {
+  // The plane may come with unspecified pixels. Every way but block decoding fails before
+  // writing a pixel; block decoding zeroes on failure what it did not write.
+  bool in_blocks = false;
+  try {
+    DecodePlane(context, std::move(payload), plane, &in_blocks);
+  } catch (...) {
+    if (!in_blocks) ZeroPixels(plane);
+    throw;
+  }
 }
 
 }  // namespace koru

@@ -23,9 +23,11 @@ struct TMuraPlaneContext {
 // references plus every block stored literally).
 int64_t MuraPlaneMaxPayload(const TMuraHeader& header, const TDIBSurface& plane);
 
-// Decodes payload into plane (sized beforehand; a JPEG colour plane is converted to the
-// plane's bit count). Throws "ファイルが破壊されています" for a payload that does not fit
-// the plane, zlib's or libjpeg's message for undecodable data.
+// Decodes payload into plane (sized beforehand, its pixels possibly unspecified as after
+// SetSizeForOverwrite: every pixel is written, and on failure whatever was not written is
+// zeroed; a JPEG colour plane is converted to the plane's bit count). Throws
+// "ファイルが破壊されています" for a payload that does not fit the plane, zlib's or libjpeg's
+// message for undecodable data.
 void DecodeMuraPlane(const TMuraPlaneContext& context, std::vector<uint8_t> payload,
                      TDIBSurface& plane);
 

@@ -15,13 +15,24 @@
 namespace koru {
 namespace {
 
-// The XML header of even a long animation is small; this bounds its decompression.
-constexpr size_t kMaxXmlHeaderBytes = 64u << 20;
+// The XML header of even a long animation is small (a few hundred bytes a frame). The
+// bound also bounds the tokens and elements built from it, which take far more memory per
+// byte than the text itself: 1 MiB of "<>" pairs is half a million tags.
+constexpr size_t kMaxXmlHeaderBytes = 1u << 20;
 // Smallest binary layer record (8 + 1 + 4 + 4 + 4 + 4 bytes): bounds a layer count
 // against the bytes left.
 constexpr int64_t kMinBinaryLayerRecord = 25;
 
 [[noreturn]] void Corrupt() { throw KoruError(kMuraCorrupt); }
+
+// Zeroes the bytes of each row behind its pixels. REQUIRES: 8 or more bits per pixel.
+void ZeroRowPadding(TDIBSurface& surface) {
+  const size_t used = static_cast<size_t>(surface.Width()) * (surface.BitCount() / 8);
+  if (used >= surface.RowLength()) return;
+  for (int y = 0; y < surface.Height(); ++y) {
+    std::memset(surface.ScanLine(y) + used, 0, surface.RowLength() - used);
+  }
+}
 
 bool IsFrameBitCount(int bits) {
   return bits == 1 || bits == 4 || bits == 8 || bits == 15 || bits == 16 || bits == 24 ||
@@ -43,6 +54,13 @@ class MuraReader {
       ReadImage();
     } catch (...) {
       // The frames read so far stay; without keep_layers their layers go as on success.
+      // Planes sized for overwriting and left unwritten get what they held before: the
+      // frame zeros or its background, a layer zeros.
+      FillFrame();
+      if (unwritten_layer_ != nullptr) {
+        TDIBSurface& plane = *unwritten_layer_;
+        if (plane.ImageSize() > 0) std::memset(plane.Bits(), 0, plane.ImageSize());
+      }
       FreeLayers();
       throw;
     }
@@ -133,15 +151,27 @@ class MuraReader {
     for (int i = 0; i < frame.LayerCount(); ++i) ChargeWidening(frame.GetLayer(i).Surface, bits);
   }
 
+  // The frame's pixels are written once: by the background fill, or by a first layer that
+  // covers them all (then the fill is skipped).
   void SizeFrame(TMuraFrame& frame, int width, int height, int bits) {
     Charge(width, height, bits);
-    frame.Surface.SetSize(width, height, bits);
+    frame.Surface.SetSizeForOverwrite(width, height, bits);
+    unfilled_frame_ = &frame.Surface;
+    unfilled_value_ = 0;
+  }
+
+  void FillFrame() {
+    if (unfilled_frame_ == nullptr) return;
+    unfilled_frame_->FillRect(unfilled_frame_->BoundsRect(), unfilled_value_);
+    unfilled_frame_ = nullptr;
   }
 
   void SizeLayer(const TMuraFrame& frame, TMuraLayer& layer) {
     const TDIBSurface& surface = frame.Surface;
     Charge(surface.Width(), surface.Height(), surface.PixelBitCount());
-    layer.Surface.SetSize(surface.Width(), surface.Height(), surface.PixelBitCount());
+    // Decoding writes every pixel of the colour plane.
+    layer.Surface.SetSizeForOverwrite(surface.Width(), surface.Height(), surface.PixelBitCount());
+    unwritten_layer_ = &layer.Surface;
     // The colour table first, so that a JPEG plane of a palette frame converts to it.
     layer.Surface.ColorTable() = surface.ColorTable();
   }
@@ -151,6 +181,8 @@ class MuraReader {
     if (alpha_plane) {
       Charge(layer.Surface.Width(), layer.Surface.Height(), 8);
       layer.Surface.CreateAlpha();
+    } else {
+      unwritten_layer_ = nullptr;  // the decoder zeroes what it leaves unwritten
     }
     const TMuraPlaneContext context{header_, list_.IdentificationCode, list_, alpha_plane};
     DecodeMuraPlane(context, std::move(payload),
@@ -166,12 +198,13 @@ class MuraReader {
       frame.TransRGB = -1;
     }
     const uint32_t bg = list_.BGColor;
-    surface.FillRect(surface.BoundsRect(),
-                     surface.ColorToPixel(bg & 0xFF, (bg >> 8) & 0xFF, (bg >> 16) & 0xFF));
+    unfilled_value_ = surface.ColorToPixel(bg & 0xFF, (bg >> 8) & 0xFF, (bg >> 16) & 0xFF);
     drawn_ = false;
   }
 
-  void Compose(TMuraFrame& frame, const TMuraLayer& layer, int position) {
+  // final: the frame's last layer, in the load's last frame, so that no later plane can
+  // copy blocks from it.
+  void Compose(TMuraFrame& frame, TMuraLayer& layer, int position, bool final) {
     if (!layer.Visible) return;
     TDIBSurface& target = frame.Surface;
     const TDIBSurface* alpha = layer.Surface.Alpha();
@@ -180,9 +213,24 @@ class MuraReader {
       target.CopyAlpha(*alpha);
     }
     const TRect bounds = layer.Surface.BoundsRect();
-    if (alpha != nullptr && layer.AlphaOn && position > 0) {
+    const bool copy = !(alpha != nullptr && layer.AlphaOn && position > 0) &&
+                      (layer.TransColor < 0 || (!drawn_ && list_.NotFillBG)) && layer.Alpha >= 255;
+    const TDIBSurface& source = layer.Surface;
+    const bool covers = copy && target.ClipRect.IsEmpty() && source.Width() == target.Width() &&
+                        source.Height() == target.Height() &&
+                        source.BitCount() == target.BitCount() &&
+                        source.PixelFormat() == target.PixelFormat();
+    if (!covers) FillFrame();
+    const bool unwritten = unfilled_frame_ == &target;
+    unfilled_frame_ = nullptr;
+    if (covers && unwritten && final && !keep_layers_ && target.BitCount() >= 8) {
+      // The copy would be the layer's pixels over all of an unwritten frame, and the layer
+      // goes at the end of the load: hand its memory to the frame instead.
+      target.SwapPixels(layer.Surface);
+      ZeroRowPadding(target);
+    } else if (alpha != nullptr && layer.AlphaOn && position > 0) {
       target.DrawAlphaBlend(0, 0, 255, bounds, layer.Surface);
-    } else if ((layer.TransColor < 0 || (!drawn_ && list_.NotFillBG)) && layer.Alpha >= 255) {
+    } else if (copy) {
       target.CopyImage(0, 0, layer.Surface);
     } else {
       target.DrawBlend(0, 0, layer.Alpha, layer.TransColor, bounds, layer.Surface);
@@ -265,7 +313,9 @@ class MuraReader {
         break;
       }
       TMuraFrame& frame = list_.AddFrame();
+      last_frame_ = i == header_.Count - 1;
       ReadXmlFrame(*element, frame);
+      FillFrame();
       FinishFrame(frame);
     }
   }
@@ -301,7 +351,7 @@ class MuraReader {
       if (layer_element == nullptr || !layer_element->NameIs("Layer")) Corrupt();
       TMuraLayer& layer = frame.AddLayer();
       ReadXmlLayer(*layer_element, frame, layer);
-      Compose(frame, layer, k);
+      Compose(frame, layer, k, last_frame_ && k == count - 1);
     }
   }
 
@@ -356,7 +406,10 @@ class MuraReader {
     }
     list_.NotFillBG = version >= 105 && header_.NotFillBG;
     if (first_frame_only_ && frame_count > 1) frame_count = 1;
-    for (int32_t i = 0; i < frame_count; ++i) ReadBinaryFrame(list_.AddFrame());
+    for (int32_t i = 0; i < frame_count; ++i) {
+      last_frame_ = i == frame_count - 1;
+      ReadBinaryFrame(list_.AddFrame());
+    }
   }
 
   void ReadBinaryFrame(TMuraFrame& frame) {
@@ -380,12 +433,13 @@ class MuraReader {
     for (int32_t k = 0; k < layer_count; ++k) {
       TMuraLayer& layer = frame.AddLayer();
       ReadBinaryLayer(frame, layer);
-      Compose(frame, layer, k);
+      Compose(frame, layer, k, last_frame_ && k == layer_count - 1);
     }
     if (header_.Version >= 104) {
       ReadAuxRecords(&frame.AuxRecords1);
       ReadAuxRecords(&frame.AuxRecords2);
     }
+    FillFrame();
     FinishFrame(frame);
   }
 
@@ -428,6 +482,12 @@ class MuraReader {
   TMuraHeader header_;
   bool drawn_ = false;
   int64_t charged_ = 0;
+  // A frame sized for overwriting whose fill is still to come, and its value.
+  TDIBSurface* unfilled_frame_ = nullptr;
+  uint32_t unfilled_value_ = 0;
+  bool last_frame_ = false;
+  // A layer sized for overwriting whose decoding has not begun.
+  TDIBSurface* unwritten_layer_ = nullptr;
 };
 
 }  // namespace

@@ -265,5 +265,106 @@ TEST(MuraRobustnessTest, ScrambledOldRowsWithoutCodeAskForIt) {
   EXPECT_EQ(list.GetFrame(0).Surface.GetPixel(1, 1), 1u);
 }
 
+// Planes are allocated without zeroing and written once; whatever a damaged or odd file
+// leaves unwritten must read as before: zeros in a layer, the background in a frame.
+class MuraUnwrittenPixelsTest : public ::testing::Test {
+ protected:
+  // 4 x 4 at 24 bits in 2 x 2 blocks, stored; literal block k holds bytes 16 * (k + 1) + i.
+  static std::vector<uint8_t> Literal(int blocks) {
+    std::vector<uint8_t> out;
+    for (int k = 0; k < blocks; ++k) {
+      for (int i = 0; i < 12; ++i) out.push_back(static_cast<uint8_t>(16 * (k + 1) + i));
+    }
+    return out;
+  }
+  static std::vector<uint8_t> Image(const std::vector<TMuraBlockRef>& refs, int literal_blocks) {
+    LayerRecord l;
+    l.colour = BlockPayload(refs, Literal(literal_blocks));
+    FrameRecord f;
+    f.layers = {l};
+    TMuraHeader h = Header(kMuraCompStored, 2);
+    h.BGColor = MakeWindowsColor(1, 2, 3);
+    return BinaryImage(107, h, {f});
+  }
+  // Loads with layers kept; the error message, "" on success.
+  std::string Load(const std::vector<uint8_t>& bytes) {
+    MemoryStream stream(bytes);
+    try {
+      list_.LoadFromStream(stream, false, /*keep_layers=*/true, false);
+    } catch (const KoruError& e) {
+      return e.message();
+    }
+    return "";
+  }
+  // The three bytes of a pixel of a plane, as stored.
+  static std::vector<uint8_t> Pixel(const TDIBSurface& s, int x, int y) {
+    const uint8_t* p = s.ScanLine(y) + x * 3;
+    return {p[0], p[1], p[2]};
+  }
+  const TDIBSurface& Layer() const { return list_.GetFrame(0).GetLayer(0).Surface; }
+  const TDIBSurface& Frame() const { return list_.GetFrame(0).Surface; }
+
+  TMuraFrameList list_{0};
+};
+
+TEST_F(MuraUnwrittenPixelsTest, CopiesFromBlocksNotDecodedYetReadZeros) {
+  // Block 0 copies block 3 (later), block 1 copies itself through frame 0, layer 0.
+  ASSERT_EQ(Load(Image({{-2, 3}, {0, 0}, {-1, 0}, {-1, 0}}, 2)), "");
+  const std::vector<uint8_t> zero = {0, 0, 0};
+  EXPECT_EQ(Pixel(Layer(), 0, 0), zero);
+  EXPECT_EQ(Pixel(Layer(), 3, 1), zero);
+  EXPECT_EQ(Pixel(Layer(), 0, 2), (std::vector<uint8_t>{16, 17, 18}));
+  EXPECT_EQ(Pixel(Layer(), 3, 3), (std::vector<uint8_t>{41, 42, 43}));
+  EXPECT_EQ(PlaneBytes(Frame()), PlaneBytes(Layer()));
+}
+
+TEST_F(MuraUnwrittenPixelsTest, DamagedPlaneKeepsWhatWasDecodedAndZerosTheRest) {
+  // Blocks 0 and 1 decode, block 2 has a source that does not exist.
+  EXPECT_EQ(Load(Image({{-1, 0}, {-1, 0}, {-3, 0}, {-1, 0}}, 3)), kMuraCorrupt);
+  ASSERT_EQ(list_.Count(), 1);
+  EXPECT_EQ(Pixel(Layer(), 0, 0), (std::vector<uint8_t>{16, 17, 18}));
+  EXPECT_EQ(Pixel(Layer(), 3, 1), (std::vector<uint8_t>{41, 42, 43}));
+  for (int y = 2; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(Pixel(Layer(), x, y), (std::vector<uint8_t>{0, 0, 0}));
+  }
+  // The frame was never drawn on: its background (blue, green, red in memory).
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(Pixel(Frame(), x, y), (std::vector<uint8_t>{3, 2, 1}));
+  }
+}
+
+TEST_F(MuraUnwrittenPixelsTest, FileEndingBeforeThePlaneLeavesZerosAndTheBackground) {
+  std::vector<uint8_t> image = Image({{-1, 0}, {-1, 0}, {-1, 0}, {-1, 0}}, 4);
+  image.resize(image.size() - 4 * 8 - 48 - 4 - 8);  // the layer's payload cut off
+  EXPECT_NE(Load(image), "");
+  ASSERT_EQ(list_.Count(), 1);
+  ASSERT_EQ(list_.GetFrame(0).LayerCount(), 1);
+  EXPECT_EQ(PlaneBytes(Layer()), std::vector<uint8_t>(48, 0));
+  EXPECT_EQ(Pixel(Frame(), 2, 3), (std::vector<uint8_t>{3, 2, 1}));
+}
+
+TEST_F(MuraUnwrittenPixelsTest, RowPaddingOfTheFrameIsZeroWhateverTheLayerStores) {
+  // 3 pixels at 24 bits: 9 bytes of pixels and 3 of padding per row, stored as 0xEE.
+  std::vector<uint8_t> rows(12 * 2, 0xEE);
+  for (int i = 0; i < 9; ++i) rows[i] = rows[12 + i] = static_cast<uint8_t>(i + 1);
+  LayerRecord l;
+  l.colour = rows;
+  FrameRecord f;
+  f.width = 3;
+  f.height = 2;
+  f.layers = {l};
+  for (const bool keep : {false, true}) {
+    TMuraFrameList list(0);
+    MemoryStream stream(BinaryImage(107, Header(kMuraCompStored, 0), {f}));
+    list.LoadFromStream(stream, false, keep, false);
+    const TDIBSurface& frame = list.GetFrame(0).Surface;
+    for (int y = 0; y < 2; ++y) {
+      EXPECT_EQ(std::vector<uint8_t>(frame.ScanLine(y), frame.ScanLine(y) + 12),
+                (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0}))
+          << "keep_layers " << keep;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace koru
