@@ -1,4 +1,4 @@
-#include "imaging/kw_int.h"
+#include "base/kw_int.h"
 
 #include "base/error.h"
 

@@ -2,7 +2,7 @@
 
 #include "base/error.h"
 #include "base/sjis.h"
-#include "imaging/kw_int.h"
+#include "base/kw_int.h"
 
 namespace koru {
 namespace {

@@ -1,7 +1,7 @@
 #include "imaging/kwxml_tags.h"
 
 #include "base/sjis.h"
-#include "imaging/kw_int.h"
+#include "base/kw_int.h"
 
 namespace koru {
 namespace {

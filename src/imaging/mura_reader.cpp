@@ -6,7 +6,7 @@
 
 #include "base/binary_io.h"
 #include "base/error.h"
-#include "imaging/kw_int.h"
+#include "base/kw_int.h"
 #include "imaging/kwxml.h"
 #include "imaging/mura.h"
 #include "imaging/mura_plane.h"

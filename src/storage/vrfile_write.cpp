@@ -8,13 +8,13 @@
 
 #include "base/binary_io.h"
 #include "base/error.h"
+#include "base/kw_int.h"
 #include "base/sjis.h"
 #include "settings/paths.h"
 #include "settings/stream_copy.h"
 #include "storage/compression.h"
 #include "storage/directory_codec.h"
 #include "storage/entry_names.h"
-#include "storage/storage_int.h"
 #include "storage/vrfiles.h"
 
 namespace koru {
@@ -49,7 +49,7 @@ bool IsUncompressedImage(Stream& stream) {
   if (stream.Read(head, sizeof head) != static_cast<int64_t>(sizeof head)) return false;
   if (std::memcmp(head, "Mura", 4) != 0) return false;
   const int32_t version =
-      StorageStrToIntOrThrow(std::string_view(reinterpret_cast<const char*>(head) + 4, 3));
+      KwStrToIntOrThrow(std::string_view(reinterpret_cast<const char*>(head) + 4, 3));
   if (version <= 102) return false;
   uint8_t length_bytes[4];
   if (stream.Read(length_bytes, 4) != 4) return false;

@@ -182,7 +182,7 @@ void LoadEntry(TVrFileCollection& collection, Stream& dest, const std::string& n
 // and for ".MUR" pictures by whether their planes are stored without compression.
 bool ShouldCompress(Stream& source, const TVrFile& entry);
 // Whether a picture of the layered image format stores its planes without compression
-// (version above 102 and CompType 1). Throws StorageStrToIntOrThrow's error when the version
+// (version above 102 and CompType 1). Throws KwStrToIntOrThrow's error when the version
 // characters are not a number.
 bool IsUncompressedImage(Stream& stream);
 

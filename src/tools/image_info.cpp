@@ -4,7 +4,7 @@
 
 #include "base/binary_io.h"
 #include "base/error.h"
-#include "imaging/kw_int.h"
+#include "base/kw_int.h"
 #include "imaging/kwxml.h"
 #include "storage/compression.h"
 #include "tools/cli.h"

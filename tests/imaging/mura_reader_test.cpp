@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "base/error.h"
-#include "imaging/kw_int.h"
+#include "base/kw_int.h"
 #include "imaging/mura.h"
 #include "mura_test_writer.h"
 

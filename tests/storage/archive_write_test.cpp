@@ -6,8 +6,8 @@
 
 #include "archive_fixture.h"
 #include "base/error.h"
+#include "base/kw_int.h"
 #include "platform/memory/memory_env.h"
-#include "storage/storage_int.h"
 #include "storage/vrfiles.h"
 
 namespace koru {
@@ -217,19 +217,19 @@ TEST_F(ArchiveWriteTest, LooseFilesAtTheCompressionLimit) {
 
 TEST(StorageIntTest, ConvertsDecimalAndHexadecimal) {
   int32_t v = 0;
-  EXPECT_TRUE(StorageStrToInt(" 103", &v));
+  EXPECT_TRUE(KwStrToInt(" 103", &v));
   EXPECT_EQ(v, 103);
-  EXPECT_TRUE(StorageStrToInt("X20", &v));
+  EXPECT_TRUE(KwStrToInt("X20", &v));
   EXPECT_EQ(v, 32);
-  EXPECT_TRUE(StorageStrToInt("$FFFFFFFF", &v));
+  EXPECT_TRUE(KwStrToInt("$FFFFFFFF", &v));
   EXPECT_EQ(v, -1);
-  EXPECT_TRUE(StorageStrToInt("0x1", &v));
+  EXPECT_TRUE(KwStrToInt("0x1", &v));
   EXPECT_EQ(v, 1);
-  EXPECT_TRUE(StorageStrToInt("-2147483648", &v));
-  EXPECT_FALSE(StorageStrToInt("2147483648", &v));
-  EXPECT_FALSE(StorageStrToInt("1 ", &v));
-  EXPECT_FALSE(StorageStrToInt("$", &v));
-  EXPECT_FALSE(StorageStrToInt("-$1", &v));
+  EXPECT_TRUE(KwStrToInt("-2147483648", &v));
+  EXPECT_FALSE(KwStrToInt("2147483648", &v));
+  EXPECT_FALSE(KwStrToInt("1 ", &v));
+  EXPECT_FALSE(KwStrToInt("$", &v));
+  EXPECT_FALSE(KwStrToInt("-$1", &v));
 }
 
 }  // namespace
