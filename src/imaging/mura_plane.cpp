@@ -28,20 +28,19 @@ bool BlockMode(const TMuraHeader& header) {
   return header.BlockWidth > 0 && header.BlockHeight > 0 && header.CompType != kMuraCompJpeg;
 }
 
-// An inflated payload. The buffer is allocated once at the plane's bound and not zeroed:
-// only the first size bytes, which zlib wrote, are ever read.
-struct Inflated {
-  std::unique_ptr<uint8_t[]> buffer;
-  size_t size = 0;
-  std::span<const uint8_t> bytes() const { return {buffer.get(), size}; }
-};
-
-Inflated Inflate(const std::vector<uint8_t>& payload, int64_t max_output) {
-  Inflated out;
+// Inflates payload into the scratch memory, grown to max_output when smaller and never
+// zeroed: only the bytes zlib wrote, which the result spans, are ever read.
+std::span<const uint8_t> Inflate(const std::vector<uint8_t>& payload, int64_t max_output,
+                                 TMuraPlaneScratch& scratch) {
   const size_t capacity = static_cast<size_t>(max_output);
-  out.buffer = std::make_unique_for_overwrite<uint8_t[]>(capacity);
-  out.size = InflateInto(payload.data(), payload.size(), out.buffer.get(), capacity);
-  return out;
+  if (scratch.Capacity < capacity) {
+    scratch.Buffer.reset();  // the old block goes before the new one is asked for
+    scratch.Capacity = 0;
+    scratch.Buffer = std::make_unique_for_overwrite<uint8_t[]>(capacity);
+    scratch.Capacity = capacity;
+  }
+  const size_t size = InflateInto(payload.data(), payload.size(), scratch.Buffer.get(), capacity);
+  return {scratch.Buffer.get(), size};
 }
 
 // Copies the rows of data (row length each, stored order) into the plane, either top row
@@ -70,7 +69,7 @@ void DecodeOldRowMode(const TMuraPlaneContext& context, std::vector<uint8_t> pay
                       TDIBSurface& plane) {
   const int64_t raw_size = RawPlaneSize(plane);
   if (static_cast<int64_t>(payload.size()) != raw_size) {
-    CopyRows(Inflate(payload, raw_size).bytes(), plane, /*scrambled=*/false, 0);
+    CopyRows(Inflate(payload, raw_size, context.Scratch), plane, /*scrambled=*/false, 0);
     return;
   }
   if (context.IdentificationCode == 0 && context.Header.Randomized) {
@@ -254,11 +253,9 @@ void DecodePlane(const TMuraPlaneContext& context, std::vector<uint8_t> payload,
     DecodeJpeg(payload, plane);
     return;
   }
-  Inflated inflated;
   std::span<const uint8_t> data(payload);
   if (header.CompType == kMuraCompZlib || header.CompType == kMuraCompJpeg) {
-    inflated = Inflate(payload, MuraPlaneMaxPayload(header, plane));
-    data = inflated.bytes();
+    data = Inflate(payload, MuraPlaneMaxPayload(header, plane), context.Scratch);
   }
   if (BlockMode(header)) {
     *in_blocks = true;

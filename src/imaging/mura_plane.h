@@ -3,7 +3,9 @@
 // Plane decoding of the layered image reader (internal to mura_reader.cpp and its
 // tests): turns one stored colour or alpha payload into the rows of a plane.
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "imaging/dib_surface.h"
@@ -11,12 +13,20 @@
 
 namespace koru {
 
+// Memory for inflated payloads, kept from plane to plane of one load so that its pages are
+// not handed back to the system and faulted in again for every plane.
+struct TMuraPlaneScratch {
+  std::unique_ptr<uint8_t[]> Buffer;
+  size_t Capacity = 0;
+};
+
 struct TMuraPlaneContext {
   const TMuraHeader& Header;
   int32_t IdentificationCode;
   // Frames read so far (with their layers) for block references to other planes.
   const TMuraFrameList& List;
   bool AlphaPlane;
+  TMuraPlaneScratch& Scratch;
 };
 
 // Bytes the decompressed payload of this plane may hold at most (rows, or block

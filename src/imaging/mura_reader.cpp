@@ -184,7 +184,8 @@ class MuraReader {
     } else {
       unwritten_layer_ = nullptr;  // the decoder zeroes what it leaves unwritten
     }
-    const TMuraPlaneContext context{header_, list_.IdentificationCode, list_, alpha_plane};
+    const TMuraPlaneContext context{header_, list_.IdentificationCode, list_, alpha_plane,
+                                    scratch_};
     DecodeMuraPlane(context, std::move(payload),
                     alpha_plane ? *layer.Surface.Alpha() : layer.Surface);
   }
@@ -486,6 +487,7 @@ class MuraReader {
   TDIBSurface* unfilled_frame_ = nullptr;
   uint32_t unfilled_value_ = 0;
   bool last_frame_ = false;
+  TMuraPlaneScratch scratch_;
   // A layer sized for overwriting whose decoding has not begun.
   TDIBSurface* unwritten_layer_ = nullptr;
 };

@@ -366,5 +366,22 @@ TEST_F(MuraUnwrittenPixelsTest, RowPaddingOfTheFrameIsZeroWhateverTheLayerStores
   }
 }
 
+TEST_F(MuraUnwrittenPixelsTest, ShortPayloadAfterALargerPlaneIsRefusedNotFilledFromIt) {
+  // The inflate memory of the first frame's plane serves the second; its bytes beyond what
+  // the second payload gives must not complete that plane.
+  LayerRecord big;
+  big.colour = Zlib(std::vector<uint8_t>(8 * 24, 7));
+  FrameRecord first;
+  first.width = first.height = 8;
+  first.layers = {big};
+  LayerRecord short_layer;
+  short_layer.colour = Zlib(std::vector<uint8_t>(4 * 12 - 1, 9));
+  FrameRecord second;
+  second.layers = {short_layer};
+  EXPECT_EQ(Load(BinaryImage(107, Header(kMuraCompZlib, 0), {first, second})), kMuraCorrupt);
+  ASSERT_EQ(list_.Count(), 2);
+  EXPECT_EQ(PlaneBytes(list_.GetFrame(1).GetLayer(0).Surface), std::vector<uint8_t>(48, 0));
+}
+
 }  // namespace
 }  // namespace koru
