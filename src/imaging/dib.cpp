@@ -110,59 +110,12 @@ void TDIB::SetHeight(int height) { SetSize(width_, height, SizingBitCount()); }
 
 uint32_t TDIB::GetPixel(int x, int y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
-  const uint8_t* row = ScanLine(y);
-  switch (bit_count_) {
-    case 1:
-      return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4:
-      return (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
-    case 8:
-      return row[x];
-    case 16:
-      return row[x * 2] | (row[x * 2 + 1] << 8);
-    case 24: {
-      const uint8_t* p = row + x * 3;
-      return p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16);
-    }
-    default: {
-      const uint8_t* p = row + x * 4;
-      return p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-             (static_cast<uint32_t>(p[3]) << 24);
-    }
-  }
+  return ReadRowPixel(ScanLine(y), x, bit_count_);
 }
 
 void TDIB::SetPixel(int x, int y, uint32_t value) {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
-  uint8_t* row = ScanLine(y);
-  switch (bit_count_) {
-    case 1: {
-      const uint8_t bit = static_cast<uint8_t>(0x80 >> (x & 7));
-      row[x >> 3] = (value & 1) ? (row[x >> 3] | bit) : (row[x >> 3] & ~bit);
-      break;
-    }
-    case 4: {
-      uint8_t& byte = row[x >> 1];
-      byte = (x & 1) ? static_cast<uint8_t>((byte & 0xF0) | (value & 0x0F))
-                     : static_cast<uint8_t>((byte & 0x0F) | ((value & 0x0F) << 4));
-      break;
-    }
-    case 8:
-      row[x] = static_cast<uint8_t>(value);
-      break;
-    case 16:
-      row[x * 2] = static_cast<uint8_t>(value);
-      row[x * 2 + 1] = static_cast<uint8_t>(value >> 8);
-      break;
-    case 24:
-      row[x * 3] = static_cast<uint8_t>(value);
-      row[x * 3 + 1] = static_cast<uint8_t>(value >> 8);
-      row[x * 3 + 2] = static_cast<uint8_t>(value >> 16);
-      break;
-    default:
-      for (int i = 0; i < 4; ++i) row[x * 4 + i] = static_cast<uint8_t>(value >> (8 * i));
-      break;
-  }
+  WriteRowPixel(ScanLine(y), x, bit_count_, value);
 }
 
 uint32_t TDIB::PixelToColor(uint32_t pixel) const {

@@ -9,56 +9,6 @@ namespace {
 constexpr uint8_t kDitherMatrix[4][4] = {
     {0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
 
-// Raw pixel access on a row, for the sub-byte and word formats.
-inline uint32_t ReadRowPixel(const uint8_t* row, int x, int bits) {
-  switch (bits) {
-    case 1:
-      return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4:
-      return (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
-    case 8:
-      return row[x];
-    case 16:
-      return row[x * 2] | (row[x * 2 + 1] << 8);
-    case 24:
-      return row[x * 3] | (row[x * 3 + 1] << 8) | (static_cast<uint32_t>(row[x * 3 + 2]) << 16);
-    default:
-      return row[x * 4] | (row[x * 4 + 1] << 8) | (static_cast<uint32_t>(row[x * 4 + 2]) << 16) |
-             (static_cast<uint32_t>(row[x * 4 + 3]) << 24);
-  }
-}
-
-inline void WriteRowPixel(uint8_t* row, int x, int bits, uint32_t v) {
-  switch (bits) {
-    case 1: {
-      const uint8_t bit = static_cast<uint8_t>(0x80 >> (x & 7));
-      row[x >> 3] = (v & 1) ? (row[x >> 3] | bit) : (row[x >> 3] & ~bit);
-      break;
-    }
-    case 4: {
-      uint8_t& byte = row[x >> 1];
-      byte = (x & 1) ? static_cast<uint8_t>((byte & 0xF0) | (v & 0x0F))
-                     : static_cast<uint8_t>((byte & 0x0F) | ((v & 0x0F) << 4));
-      break;
-    }
-    case 8:
-      row[x] = static_cast<uint8_t>(v);
-      break;
-    case 16:
-      row[x * 2] = static_cast<uint8_t>(v);
-      row[x * 2 + 1] = static_cast<uint8_t>(v >> 8);
-      break;
-    case 24:
-      row[x * 3] = static_cast<uint8_t>(v);
-      row[x * 3 + 1] = static_cast<uint8_t>(v >> 8);
-      row[x * 3 + 2] = static_cast<uint8_t>(v >> 16);
-      break;
-    default:
-      for (int i = 0; i < 4; ++i) row[x * 4 + i] = static_cast<uint8_t>(v >> (8 * i));
-      break;
-  }
-}
-
 inline bool Skips(uint32_t pixel, int32_t trans_color) {
   return trans_color >= 0 && pixel == static_cast<uint32_t>(trans_color);
 }
