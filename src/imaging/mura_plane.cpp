@@ -43,6 +43,39 @@ std::span<const uint8_t> Inflate(const std::vector<uint8_t>& payload, int64_t ma
   return {scratch.Buffer.get(), size};
 }
 
+// Where block decoding takes its bytes from: the stored payload, or a zlib stream
+// inflated piece by piece straight into the plane's blocks.
+class PayloadSource {
+ public:
+  virtual ~PayloadSource() = default;
+  // The next n bytes, or nullptr when the payload holds fewer.
+  virtual const uint8_t* Take(size_t n) = 0;
+};
+
+class StoredPayload : public PayloadSource {
+ public:
+  explicit StoredPayload(std::span<const uint8_t> data) : data_(data) {}
+  const uint8_t* Take(size_t n) override {
+    if (data_.size() - cursor_ < n) return nullptr;
+    const uint8_t* piece = data_.data() + cursor_;
+    cursor_ += n;
+    return piece;
+  }
+
+ private:
+  std::span<const uint8_t> data_;
+  size_t cursor_ = 0;
+};
+
+class InflatedPayload : public PayloadSource {
+ public:
+  explicit InflatedPayload(InflateReader& reader) : reader_(reader) {}
+  const uint8_t* Take(size_t n) override { return reader_.Take(n); }
+
+ private:
+  InflateReader& reader_;
+};
+
 // Copies the rows of data (row length each, stored order) into the plane, either top row
 // first or in the scrambled order of the identification code.
 void CopyRows(std::span<const uint8_t> data, TDIBSurface& plane, bool scrambled, int32_t code) {
@@ -118,37 +151,35 @@ bool ReadsUndecoded(const TMuraPlaneContext& context, const std::vector<TMuraBlo
   return false;
 }
 
-void DecodeBlocksInto(const TMuraPlaneContext& context, std::span<const uint8_t> data,
-                      TDIBSurface& plane, int64_t* fail_y, int64_t* fail_h, int64_t* fail_offset) {
+void DecodeBlocksInto(const TMuraPlaneContext& context, PayloadSource& data, TDIBSurface& plane,
+                      int64_t* fail_y, int64_t* fail_h, int64_t* fail_offset) {
   const TMuraHeader& header = context.Header;
   const int64_t width = plane.Width(), height = plane.Height();
   const int bits = plane.BitCount();
   const int64_t block_w = header.BlockWidth, block_h = header.BlockHeight;
   const int64_t bx = CeilDiv(width, block_w), by = CeilDiv(height, block_h);
   const int64_t n = bx * by;
-  if (static_cast<int64_t>(data.size()) < n * 8) Corrupt();
-
+  // The references are read before anything is allocated for them, so a plane of more
+  // blocks than the payload holds references for is refused without a large allocation.
+  std::vector<uint8_t> stored_refs;
+  for (int64_t k = 0; k < n; ++k) {
+    const uint8_t* ref = data.Take(8);
+    if (ref == nullptr) Corrupt();
+    stored_refs.insert(stored_refs.end(), ref, ref + 8);
+  }
   std::vector<TMuraBlockRef> refs(static_cast<size_t>(n));
-  if (header.Randomized) {
-    TKwRandom random(static_cast<uint32_t>(context.IdentificationCode));
-    random.InitPool(static_cast<uint32_t>(n));
-    for (int64_t k = 0; k < n; ++k) {
-      const uint32_t slot = random.NextFromPool();
-      refs[slot] = {LoadInt32(&data[static_cast<size_t>(k * 8)]),
-                    LoadInt32(&data[static_cast<size_t>(k * 8 + 4)])};
-    }
-  } else {
-    for (int64_t k = 0; k < n; ++k) {
-      refs[static_cast<size_t>(k)] = {LoadInt32(&data[static_cast<size_t>(k * 8)]),
-                                      LoadInt32(&data[static_cast<size_t>(k * 8 + 4)])};
-    }
+  TKwRandom random(static_cast<uint32_t>(context.IdentificationCode));
+  if (header.Randomized) random.InitPool(static_cast<uint32_t>(n));
+  for (int64_t k = 0; k < n; ++k) {
+    const size_t slot = header.Randomized ? random.NextFromPool() : static_cast<size_t>(k);
+    refs[slot] = {LoadInt32(&stored_refs[static_cast<size_t>(k * 8)]),
+                  LoadInt32(&stored_refs[static_cast<size_t>(k * 8 + 4)])};
   }
 
   if (ReadsUndecoded(context, refs, plane)) ZeroPixels(plane);
 
   const int64_t stride = static_cast<int64_t>(plane.RowLength());
   const int64_t block_step = SegmentBytes(block_w, bits);
-  size_t cursor = static_cast<size_t>(n * 8);
   for (int64_t row_block = 0; row_block < by; ++row_block) {
     const int64_t y = row_block * block_h;
     const int64_t bh = std::min(block_h, height - y);
@@ -162,11 +193,11 @@ void DecodeBlocksInto(const TMuraPlaneContext& context, std::span<const uint8_t>
       const TMuraBlockRef& ref = refs[static_cast<size_t>(row_block * bx + column)];
 
       if (ref.Source == kMuraBlockLiteral) {
-        if (static_cast<int64_t>(data.size() - cursor) < bh * length) Corrupt();
         for (int64_t r = 0; r < bh; ++r) {
-          std::memcpy(plane.ScanLine(static_cast<int>(y + r)) + dest_offset, &data[cursor],
+          const uint8_t* row = data.Take(static_cast<size_t>(length));
+          if (row == nullptr) Corrupt();
+          std::memcpy(plane.ScanLine(static_cast<int>(y + r)) + dest_offset, row,
                       static_cast<size_t>(length));
-          cursor += static_cast<size_t>(length);
         }
         continue;
       }
@@ -194,8 +225,7 @@ void DecodeBlocksInto(const TMuraPlaneContext& context, std::span<const uint8_t>
 
 // The plane may come with unspecified pixels: every block is written, and on failure the
 // blocks not written yet are zeroed.
-void DecodeBlocks(const TMuraPlaneContext& context, std::span<const uint8_t> data,
-                  TDIBSurface& plane) {
+void DecodeBlocks(const TMuraPlaneContext& context, PayloadSource& data, TDIBSurface& plane) {
   const int64_t height = plane.Height();
   const int64_t stride = static_cast<int64_t>(plane.RowLength());
   // The block being decoded: rows fail_y .. fail_y + fail_h from byte fail_offset on, and
@@ -253,15 +283,25 @@ void DecodePlane(const TMuraPlaneContext& context, std::vector<uint8_t> payload,
     DecodeJpeg(payload, plane);
     return;
   }
-  std::span<const uint8_t> data(payload);
-  if (header.CompType == kMuraCompZlib || header.CompType == kMuraCompJpeg) {
-    data = Inflate(payload, MuraPlaneMaxPayload(header, plane), context.Scratch);
-  }
+  const bool compressed = header.CompType == kMuraCompZlib || header.CompType == kMuraCompJpeg;
   if (BlockMode(header)) {
     *in_blocks = true;
-    DecodeBlocks(context, data, plane);
+    if (!compressed) {
+      StoredPayload stored(payload);
+      DecodeBlocks(context, stored, plane);
+      return;
+    }
+    // Literal blocks go from the inflater straight into the plane: no buffer of the whole
+    // payload. What follows the last block is still inflated, to check the data and bound.
+    InflateReader reader(payload.data(), payload.size(),
+                         static_cast<size_t>(MuraPlaneMaxPayload(header, plane)));
+    InflatedPayload inflated(reader);
+    DecodeBlocks(context, inflated, plane);
+    reader.Finish();
     return;
   }
+  std::span<const uint8_t> data(payload);
+  if (compressed) data = Inflate(payload, MuraPlaneMaxPayload(header, plane), context.Scratch);
   const bool scrambled = header.Randomized && header.CompType != kMuraCompJpeg;
   CopyRows(data, plane, scrambled, context.IdentificationCode);
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 #include "base/error.h"
 
@@ -161,6 +162,86 @@ size_t InflateInto(const uint8_t* data, size_t size, uint8_t* out, size_t capaci
     // No progress: the stream ended early; keep what was decoded.
     if (made == 0 && z.avail_in == in_piece) return produced;
   }
+}
+
+struct InflateReader::State {
+  ZStream holder{/*deflate=*/false};
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+  size_t consumed = 0;
+  size_t max_output = 0;
+  size_t produced = 0;
+  bool ended = false;
+  // Output not handed out yet lies in buffer[begin, end).
+  std::unique_ptr<uint8_t[]> buffer = std::make_unique_for_overwrite<uint8_t[]>(2 * kMaxPiece);
+  size_t begin = 0;
+  size_t end = 0;
+};
+
+InflateReader::InflateReader(const uint8_t* data, size_t size, size_t max_output)
+    : state_(std::make_unique<State>()) {
+  State& s = *state_;
+  s.data = data;
+  s.size = size;
+  s.max_output = max_output;
+  z_stream& z = s.holder.get();
+  const int code = inflateInit(&z);
+  if (code != Z_OK) ThrowZlib(z, code);
+  s.holder.MarkInitialised();
+}
+
+InflateReader::~InflateReader() = default;
+
+bool InflateReader::Fill() {
+  State& s = *state_;
+  if (s.ended) return false;
+  z_stream& z = s.holder.get();
+  const size_t in_piece = std::min<size_t>(s.size - s.consumed, 1u << 30);
+  z.next_in = const_cast<Bytef*>(s.data + s.consumed);
+  z.avail_in = static_cast<uInt>(in_piece);
+  const size_t room = 2 * kMaxPiece - s.end;
+  z.next_out = s.buffer.get() + s.end;
+  z.avail_out = static_cast<uInt>(room);
+  int code = inflate(&z, Z_NO_FLUSH);
+  const size_t made = room - z.avail_out;
+  s.consumed += in_piece - z.avail_in;
+  s.end += made;
+  s.produced += made;
+  if (s.produced > s.max_output) throw KoruError("ファイルが破壊されています");
+  if (code == Z_STREAM_END) s.ended = true;
+  if (code == Z_NEED_DICT || code == Z_DATA_ERROR || code == Z_MEM_ERROR ||
+      code == Z_STREAM_ERROR) {
+    if (code == Z_NEED_DICT) code = Z_DATA_ERROR;
+    ThrowZlib(z, code);
+  }
+  // No progress at all: the stream ended early.
+  if (made == 0 && z.avail_in == in_piece) s.ended = true;
+  return made > 0 || !s.ended;
+}
+
+const uint8_t* InflateReader::Take(size_t n) {
+  State& s = *state_;
+  if (n > kMaxPiece) throw KoruError("ファイルが破壊されています");
+  if (s.end - s.begin < n) {
+    // Keep what is left at the front, then fill up to the end of the buffer.
+    std::memmove(s.buffer.get(), s.buffer.get() + s.begin, s.end - s.begin);
+    s.end -= s.begin;
+    s.begin = 0;
+    while (s.end < n && Fill()) {
+    }
+    if (s.end < n) return nullptr;
+  }
+  const uint8_t* piece = s.buffer.get() + s.begin;
+  s.begin += n;
+  return piece;
+}
+
+void InflateReader::Finish() {
+  State& s = *state_;
+  do {
+    s.begin = 0;
+    s.end = 0;
+  } while (Fill());
 }
 
 void DecompressStream(MemoryStream& stream) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "base/stream.h"
@@ -35,5 +36,34 @@ void InflateBytes(const uint8_t* data, size_t size, std::vector<uint8_t>* out,
 // produced; a stream that ends early gives fewer. Throws KoruError("ファイルが破壊されて
 // います") when the data would exceed capacity, and zlib's message for invalid data.
 size_t InflateInto(const uint8_t* data, size_t size, uint8_t* out, size_t capacity);
+
+// Hands out the data of a zlib stream held in memory piece by piece through a small
+// buffer, for callers that place the output themselves (no buffer of the whole output).
+class InflateReader {
+ public:
+  // The largest piece Take hands out at once.
+  static constexpr size_t kMaxPiece = 1u << 17;
+
+  // max_output bounds the whole output; more is refused with "ファイルが破壊されています".
+  InflateReader(const uint8_t* data, size_t size, size_t max_output);
+  ~InflateReader();
+  InflateReader(const InflateReader&) = delete;
+  InflateReader& operator=(const InflateReader&) = delete;
+
+  // The next n bytes of output, valid until the next call; nullptr when the stream ends
+  // before n more bytes (an early end is not an error by itself). Throws zlib's message
+  // for invalid data, and "ファイルが破壊されています" for n above kMaxPiece.
+  const uint8_t* Take(size_t n);
+  // Decodes what is left, discarding it, so that invalid data or output beyond the bound
+  // behind the last piece taken are still reported.
+  void Finish();
+
+ private:
+  // Inflates into the free end of the buffer; false when the stream gives nothing more.
+  bool Fill();
+
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 }  // namespace koru

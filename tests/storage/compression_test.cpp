@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "base/error.h"
 
 namespace koru {
@@ -73,6 +75,48 @@ TEST(CompressionTest, InflateIntoFillsExactlyAndRefusesMore) {
   EXPECT_THROW(InflateInto(stream.Data(), stream.Bytes().size(), out.data(), 69999), KoruError);
   // A stream cut short gives what it held.
   EXPECT_LT(InflateInto(stream.Data(), stream.Bytes().size() / 2, out.data(), out.size()), 70000u);
+}
+
+TEST(CompressionTest, InflateReaderHandsOutPiecesAndChecksTheRest) {
+  const auto bytes = SampleBytes(1000003);
+  MemoryStream stream(bytes);
+  CompressStream(stream, kCompressDefault);
+  {
+    InflateReader reader(stream.Data(), stream.Bytes().size(), bytes.size());
+    size_t at = 0;
+    for (size_t piece : {size_t{1}, size_t{8}, InflateReader::kMaxPiece, size_t{96}}) {
+      while (at + piece <= bytes.size()) {
+        const uint8_t* p = reader.Take(piece);
+        ASSERT_NE(p, nullptr);
+        ASSERT_EQ(std::memcmp(p, bytes.data() + at, piece), 0) << at;
+        at += piece;
+        if (at > 300000 * (piece == 1 ? 0 : 1) + 1000) break;
+      }
+    }
+    ASSERT_LT(at, bytes.size());
+    EXPECT_NE(reader.Take(1), nullptr);
+    reader.Finish();  // the rest is valid and within the bound
+  }
+  {
+    // The bound covers what is left behind the pieces taken.
+    InflateReader reader(stream.Data(), stream.Bytes().size(), bytes.size() - 1);
+    ASSERT_NE(reader.Take(100), nullptr);
+    EXPECT_THROW(reader.Finish(), KoruError);
+  }
+  {
+    // A stream cut short: pieces until the end, then nullptr.
+    InflateReader reader(stream.Data(), stream.Bytes().size() / 2, bytes.size());
+    size_t got = 0;
+    while (reader.Take(4096) != nullptr) got += 4096;
+    EXPECT_GT(got, 0u);
+    EXPECT_LT(got, bytes.size());
+    EXPECT_THROW(reader.Take(InflateReader::kMaxPiece + 1), KoruError);
+  }
+  {
+    MemoryStream garbage(std::vector<uint8_t>{0x78, 0x9C, 0xFF, 0xFF, 0xFF, 0xFF});
+    InflateReader reader(garbage.Data(), garbage.Bytes().size(), 100);
+    EXPECT_THROW(reader.Take(10), KoruError);
+  }
 }
 
 }  // namespace
