@@ -53,9 +53,10 @@ void RemoveArchiveFiles(platform::FileSystem& files, const std::string& archive)
 }
 
 int Pack(const std::vector<std::string>& raw, CommandContext& context) {
-  static const CommandSpec spec{"pack", kPackUsage, 1, 1, {"o", "separate", "separate-list"}, {}};
+  static const CommandSyntax syntax{"pack", kPackUsage, 1, 1, {"o", "separate", "separate-list"},
+                                    {}};
   int exit_code = kExitOk;
-  const auto args = ParseCommandLine(raw, spec, context, &exit_code);
+  const auto args = ParseCommandLine(raw, syntax, context, &exit_code);
   if (!args) return exit_code;
   const std::string output = ArgToPath(args->Value("o").value_or(""));
   if (output.empty()) {
@@ -115,9 +116,9 @@ int Pack(const std::vector<std::string>& raw, CommandContext& context) {
 }
 
 int Merge(const std::vector<std::string>& raw, CommandContext& context) {
-  static const CommandSpec spec{"merge", kMergeUsage, 2, 2, {}, {}};
+  static const CommandSyntax syntax{"merge", kMergeUsage, 2, 2, {}, {}};
   int exit_code = kExitOk;
-  const auto args = ParseCommandLine(raw, spec, context, &exit_code);
+  const auto args = ParseCommandLine(raw, syntax, context, &exit_code);
   if (!args) return exit_code;
   const std::string source_path = ArgToPath(args->positional()[0]);
   const std::string into_path = ArgToPath(args->positional()[1]);

@@ -35,28 +35,28 @@ int RunArchiveCommand(const std::string& command, const std::vector<std::string>
 }
 
 std::unique_ptr<ArgParser> ParseCommandLine(const std::vector<std::string>& args,
-                                            const CommandSpec& spec, CommandContext& context,
+                                            const CommandSyntax& syntax, CommandContext& context,
                                             int* exit_code) {
-  auto parser = std::make_unique<ArgParser>(args, spec.value_options);
+  auto parser = std::make_unique<ArgParser>(args, syntax.value_options);
   if (parser->ok() && (parser->Has("help") || parser->Has("h"))) {
-    context.out << spec.usage;
+    context.out << syntax.usage;
     *exit_code = kExitOk;
     return nullptr;
   }
   std::string problem = parser->error();
   if (problem.empty()) {
-    std::vector<std::string> flags = spec.flags;
+    std::vector<std::string> flags = syntax.flags;
     flags.insert(flags.end(), {"help", "h"});
     const std::vector<std::string> unknown = parser->Unknown(flags);
     const size_t count = parser->positional().size();
     if (!unknown.empty()) {
       problem = "unknown option --" + unknown.front();
-    } else if (count < spec.min_positional || count > spec.max_positional) {
-      problem = count < spec.min_positional ? "missing argument" : "too many arguments";
+    } else if (count < syntax.min_positional || count > syntax.max_positional) {
+      problem = count < syntax.min_positional ? "missing argument" : "too many arguments";
     }
   }
   if (problem.empty()) return parser;
-  context.err << "vfkit " << spec.name << ": " << problem << "\n" << spec.usage;
+  context.err << "vfkit " << syntax.name << ": " << problem << "\n" << syntax.usage;
   *exit_code = kExitUsage;
   return nullptr;
 }

@@ -64,9 +64,9 @@ std::vector<int> ChooseEntries(const TVrFileCollection& archive,
 }  // namespace
 
 int RunExtract(const std::vector<std::string>& raw, CommandContext& context) {
-  static const CommandSpec spec{"extract", kExtractUsage, 1, SIZE_MAX, {"C"}, {}};
+  static const CommandSyntax syntax{"extract", kExtractUsage, 1, SIZE_MAX, {"C"}, {}};
   int exit_code = kExitOk;
-  const auto args = ParseCommandLine(raw, spec, context, &exit_code);
+  const auto args = ParseCommandLine(raw, syntax, context, &exit_code);
   if (!args) return exit_code;
   const std::string folder = ArgToPath(args->Value("C").value_or("."));
   if (folder.empty()) {

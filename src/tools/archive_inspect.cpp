@@ -93,9 +93,9 @@ void ListText(const TVrFileCollection& archive, std::ostream& out) {
 }
 
 int List(const std::vector<std::string>& raw, CommandContext& context) {
-  static const CommandSpec spec{"list", kListUsage, 1, 1, {}, {"json"}};
+  static const CommandSyntax syntax{"list", kListUsage, 1, 1, {}, {"json"}};
   int exit_code = kExitOk;
-  const auto args = ParseCommandLine(raw, spec, context, &exit_code);
+  const auto args = ParseCommandLine(raw, syntax, context, &exit_code);
   if (!args) return exit_code;
   TVrFileCollection archive(context.env);
   OpenExistingArchive(archive, ArgToPath(args->positional()[0]));
@@ -148,9 +148,9 @@ void SetBinaryStdout(std::ostream& out) {
 }
 
 int Cat(const std::vector<std::string>& raw, CommandContext& context) {
-  static const CommandSpec spec{"cat", kCatUsage, 2, 2, {}, {}};
+  static const CommandSyntax syntax{"cat", kCatUsage, 2, 2, {}, {}};
   int exit_code = kExitOk;
-  const auto args = ParseCommandLine(raw, spec, context, &exit_code);
+  const auto args = ParseCommandLine(raw, syntax, context, &exit_code);
   if (!args) return exit_code;
   TVrFileCollection archive(context.env);
   OpenExistingArchive(archive, ArgToPath(args->positional()[0]));
@@ -189,9 +189,9 @@ bool EntryMatches(TVrFileCollection& archive, const TVrFile& entry) {
 }
 
 int Verify(const std::vector<std::string>& raw, CommandContext& context) {
-  static const CommandSpec spec{"verify", kVerifyUsage, 1, 1, {}, {}};
+  static const CommandSyntax syntax{"verify", kVerifyUsage, 1, 1, {}, {}};
   int exit_code = kExitOk;
-  const auto args = ParseCommandLine(raw, spec, context, &exit_code);
+  const auto args = ParseCommandLine(raw, syntax, context, &exit_code);
   if (!args) return exit_code;
   const std::string path = ArgToPath(args->positional()[0]);
   TVrFileCollection archive(context.env);

@@ -23,9 +23,9 @@ bool IsExecutablePath(const std::string& path) {
 }
 
 int Sfx(const std::vector<std::string>& raw, CommandContext& context) {
-  static const CommandSpec spec{"sfx", kSfxUsage, 2, 2, {"o"}, {}};
+  static const CommandSyntax syntax{"sfx", kSfxUsage, 2, 2, {"o"}, {}};
   int exit_code = kExitOk;
-  const auto args = ParseCommandLine(raw, spec, context, &exit_code);
+  const auto args = ParseCommandLine(raw, syntax, context, &exit_code);
   if (!args) return exit_code;
   const std::string output = ArgToPath(args->Value("o").value_or(""));
   if (output.empty()) {

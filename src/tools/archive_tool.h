@@ -17,7 +17,7 @@
 namespace koru::tools {
 
 // What a command accepts on its command line.
-struct CommandSpec {
+struct CommandSyntax {
   const char* name;                        // "list"
   const char* usage;                       // shown by --help and after a usage error
   size_t min_positional;                   // fewest positional arguments
@@ -26,10 +26,10 @@ struct CommandSpec {
   std::vector<std::string> flags;          // options without value ("json")
 };
 
-// Parses args for spec. Returns the parser when the command should run; otherwise writes
+// Parses args for syntax. Returns the parser when the command should run; otherwise writes
 // the help (exit 0) or the usage error (exit kExitUsage) and sets *exit_code.
 std::unique_ptr<ArgParser> ParseCommandLine(const std::vector<std::string>& args,
-                                            const CommandSpec& spec, CommandContext& context,
+                                            const CommandSyntax& syntax, CommandContext& context,
                                             int* exit_code);
 
 // Opens an existing archive (data file with volumes and ".ext", or an executable with a

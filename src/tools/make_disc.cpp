@@ -407,10 +407,10 @@ void FillComponentSizes(TKoruInstallSet& settings, const std::vector<DiscSizes>&
 }
 
 int RunMakeDisc(const std::vector<std::string>& raw, CommandContext& context) {
-  static const CommandSpec spec{
+  static const CommandSyntax syntax{
       "make-disc", kMakeDiscUsage, 2, 2, {"o", "separate", "separate-list"}, {"force"}};
   int exit_code = kExitOk;
-  const auto args = ParseCommandLine(raw, spec, context, &exit_code);
+  const auto args = ParseCommandLine(raw, syntax, context, &exit_code);
   if (!args) return exit_code;
   const std::string out_folder = ArgToPath(args->Value("o").value_or(""));
   if (out_folder.empty()) {
