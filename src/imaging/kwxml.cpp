@@ -1,8 +1,8 @@
 #include "imaging/kwxml.h"
 
 #include "base/error.h"
-#include "base/sjis.h"
 #include "base/kw_int.h"
+#include "base/sjis.h"
 
 namespace koru {
 namespace {

@@ -1,7 +1,7 @@
 #include "imaging/kwxml_tags.h"
 
-#include "base/sjis.h"
 #include "base/kw_int.h"
+#include "base/sjis.h"
 
 namespace koru {
 namespace {
