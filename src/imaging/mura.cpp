@@ -4,6 +4,7 @@
 
 #include "base/binary_io.h"
 #include "base/error.h"
+#include "imaging/kwxml.h"
 
 namespace koru {
 
@@ -22,6 +23,24 @@ TMuraHeader TMuraHeader::FromBytes(const std::array<uint8_t, kSize>& b) {
   h.BlockHeight = LoadInt32(&b[32]);
   h.NotFillBG = b[36] != 0;
   h.CompLevel = b[37];
+  return h;
+}
+
+TMuraHeader TMuraHeader::FromXml(const TKwXmlElement& root) {
+  TMuraHeader h;
+  h.Version = root.ReadInteger("Version", 200);
+  h.Width = root.ReadInteger("Width", 100);
+  h.Height = root.ReadInteger("Height", 100);
+  h.Bpp = root.ReadInteger("Bpp", 8);
+  h.Count = root.ReadInteger("Count", 0);
+  h.SyncPal = root.ReadBool("SyncPal", false);
+  h.Randomized = root.ReadBool("Randomized", false);
+  h.CompType = static_cast<uint8_t>(root.ReadInteger("CompType", 0));
+  h.CompLevel = static_cast<uint8_t>(root.ReadInteger("CompLevel", 0));
+  h.BGColor = static_cast<uint32_t>(root.ReadInteger("BGColor", 0));
+  h.BlockWidth = root.ReadInteger("BlockWidth", 32);
+  h.BlockHeight = root.ReadInteger("BlockHeight", 32);
+  h.NotFillBG = root.ReadBool("NotFillBG", true);
   return h;
 }
 

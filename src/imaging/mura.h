@@ -20,6 +20,7 @@
 
 namespace koru {
 
+class TKwXmlElement;
 class TMuraFrame;
 class TMuraFrameList;
 
@@ -44,6 +45,8 @@ struct TMuraHeader {
 
   // Fields from the little-endian record (bytes beyond a short record are zero).
   static TMuraHeader FromBytes(const std::array<uint8_t, kSize>& bytes);
+  // Fields from the attributes of the XML variant's root element, with its defaults.
+  static TMuraHeader FromXml(const TKwXmlElement& root);
   std::array<uint8_t, kSize> ToBytes() const;
 };
 

@@ -290,20 +290,7 @@ class MuraReader {
     TKwXmlElement root;
     root.LoadFromText(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
 
-    header_ = TMuraHeader{};
-    header_.Version = root.ReadInteger("Version", 200);
-    header_.Width = root.ReadInteger("Width", 100);
-    header_.Height = root.ReadInteger("Height", 100);
-    header_.Bpp = root.ReadInteger("Bpp", 8);
-    header_.Count = root.ReadInteger("Count", 0);
-    header_.SyncPal = root.ReadBool("SyncPal", false);
-    header_.Randomized = root.ReadBool("Randomized", false);
-    header_.CompType = static_cast<uint8_t>(root.ReadInteger("CompType", 0));
-    header_.CompLevel = static_cast<uint8_t>(root.ReadInteger("CompLevel", 0));
-    header_.BGColor = static_cast<uint32_t>(root.ReadInteger("BGColor", 0));
-    header_.BlockWidth = root.ReadInteger("BlockWidth", 32);
-    header_.BlockHeight = root.ReadInteger("BlockHeight", 32);
-    header_.NotFillBG = root.ReadBool("NotFillBG", true);
+    header_ = TMuraHeader::FromXml(root);
     list_.BGColor = header_.BGColor;
     list_.NotFillBG = header_.NotFillBG;
 

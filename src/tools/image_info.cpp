@@ -1,11 +1,14 @@
 #include "tools/image_info.h"
 
+#include <algorithm>
+#include <array>
 #include <sstream>
 
 #include "base/binary_io.h"
 #include "base/error.h"
 #include "base/kw_int.h"
 #include "imaging/kwxml.h"
+#include "imaging/mura.h"
 #include "storage/compression.h"
 #include "tools/cli.h"
 
@@ -56,26 +59,17 @@ class Walker {
 
 std::string Quoted(const std::string& sjis) { return "\"" + ToDisplay(sjis) + "\""; }
 
-struct Header {
-  int32_t version = 0, width = 0, height = 0, bpp = 0, count = 0;
-  bool sync_pal = false, randomized = false;
-  int comp_type = 0, comp_level = 0;
-  uint32_t bg_color = 0;
-  int32_t block_width = 0, block_height = 0;
-  bool not_fill_bg = false;
-};
-
-void PrintHeader(const Header& h, std::ostream& out) {
-  out << "header: Version=" << h.version << " Width=" << h.width << " Height=" << h.height
-      << " Bpp=" << h.bpp << " Count=" << h.count << " SyncPal=" << h.sync_pal
-      << " Randomized=" << h.randomized << " CompType=" << h.comp_type
-      << " CompLevel=" << h.comp_level << " BGColor=" << Format("$%06X", h.bg_color)
-      << " BlockWidth=" << h.block_width << " BlockHeight=" << h.block_height
-      << " NotFillBG=" << h.not_fill_bg << "\n";
+void PrintHeader(const TMuraHeader& h, std::ostream& out) {
+  out << "header: Version=" << h.Version << " Width=" << h.Width << " Height=" << h.Height
+      << " Bpp=" << h.Bpp << " Count=" << h.Count << " SyncPal=" << h.SyncPal
+      << " Randomized=" << h.Randomized << " CompType=" << int{h.CompType}
+      << " CompLevel=" << int{h.CompLevel} << " BGColor=" << Format("$%06X", h.BGColor)
+      << " BlockWidth=" << h.BlockWidth << " BlockHeight=" << h.BlockHeight
+      << " NotFillBG=" << h.NotFillBG << "\n";
   const bool block_mode =
-      h.version >= 103 && h.block_width > 0 && h.block_height > 0 && h.comp_type != 2;
+      h.Version >= 103 && h.BlockWidth > 0 && h.BlockHeight > 0 && h.CompType != 2;
   out << "planes: "
-      << (h.version < 103 ? "old row mode"
+      << (h.Version < 103 ? "old row mode"
           : block_mode    ? "block mode"
                           : "row mode")
       << "\n";
@@ -106,34 +100,25 @@ void DescribeBinary(Walker& w, std::ostream& out) {
     w.Rewind();
   }
   out << "variant: binary\nversion: " << version << (version == 0 ? " (no magic)" : "") << "\n";
-  Header h;
-  h.version = version;
+  TMuraHeader h;
+  h.Version = version;
   if (version < 103) {
-    h.count = w.Int();
+    h.Count = w.Int();
     w.Byte();
-    if (version >= 102) h.bg_color = static_cast<uint32_t>(w.Int());
+    if (version >= 102) h.BGColor = static_cast<uint32_t>(w.Int());
   } else {
     const int32_t length = w.Int();
     if (length < 0) throw KoruError(kDamaged);
     std::vector<uint8_t> record = w.Bytes(std::min(length, 40));
     if (length > 40) w.Skip(length - 40);
-    record.resize(40, 0);
-    h.version = LoadInt32(&record[0]);
-    h.width = LoadInt32(&record[4]);
-    h.height = LoadInt32(&record[8]);
-    h.bpp = LoadInt32(&record[12]);
-    h.count = LoadInt32(&record[16]);
-    h.sync_pal = record[20] != 0;
-    h.randomized = record[21] != 0;
-    h.comp_type = record[22];
-    h.bg_color = LoadUInt32(&record[24]);
-    h.block_width = LoadInt32(&record[28]);
-    h.block_height = LoadInt32(&record[32]);
-    h.not_fill_bg = version >= 105 && record[36] != 0;
-    h.comp_level = record[37];
+    record.resize(TMuraHeader::kSize, 0);
+    std::array<uint8_t, TMuraHeader::kSize> bytes;
+    std::copy(record.begin(), record.end(), bytes.begin());
+    h = TMuraHeader::FromBytes(bytes);
+    h.NotFillBG = version >= 105 && h.NotFillBG;  // older readers take no NotFillBG
   }
   PrintHeader(h, out);
-  for (int32_t f = 0; f < h.count; ++f) {
+  for (int32_t f = 0; f < h.Count; ++f) {
     const std::string name = w.Text(w.Int());
     const int32_t trans = w.Int();
     const int32_t delay = w.Int();
@@ -157,7 +142,7 @@ void DescribeBinary(Walker& w, std::ostream& out) {
       PrintLayer(out, l, layer_name, visible, layer_trans, alpha, alpha_on, color_bytes,
                  alpha_bytes);
     }
-    if (h.version >= 104) {
+    if (h.Version >= 104) {
       const int32_t aux1 = w.Int();
       if (aux1 > 0) w.Skip(int64_t{16} * aux1);
       const int32_t aux2 = w.Int();
@@ -176,23 +161,10 @@ void DescribeXml(Walker& w, std::ostream& out) {
   InflateBytes(packed.data(), packed.size(), &text, kMaxHeaderText);
   TKwXmlElement root;
   root.LoadFromText(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
-  Header h;
-  h.version = root.ReadInteger("Version", 200);
-  h.width = root.ReadInteger("Width", 100);
-  h.height = root.ReadInteger("Height", 100);
-  h.bpp = root.ReadInteger("Bpp", 8);
-  h.count = root.ReadInteger("Count", 0);
-  h.sync_pal = root.ReadBool("SyncPal", false);
-  h.randomized = root.ReadBool("Randomized", false);
-  h.comp_type = root.ReadInteger("CompType", 0);
-  h.comp_level = root.ReadInteger("CompLevel", 0);
-  h.bg_color = static_cast<uint32_t>(root.ReadInteger("BGColor", 0));
-  h.block_width = root.ReadInteger("BlockWidth", 32);
-  h.block_height = root.ReadInteger("BlockHeight", 32);
-  h.not_fill_bg = root.ReadBool("NotFillBG", true);
-  out << "version: " << h.version << "\n";
+  const TMuraHeader h = TMuraHeader::FromXml(root);
+  out << "version: " << h.Version << "\n";
   PrintHeader(h, out);
-  for (int32_t f = 0; f < h.count; ++f) {
+  for (int32_t f = 0; f < h.Count; ++f) {
     const TKwXmlElement* frame = root.Child(f);
     if (frame == nullptr || !frame->NameIs("Frame")) {
       if (f == 0) throw KoruError(kDamaged);
@@ -212,7 +184,7 @@ void DescribeXml(Walker& w, std::ostream& out) {
       const int64_t color_bytes = static_cast<uint32_t>(w.Int());
       w.Skip(color_bytes);
       int64_t alpha_bytes = 0;
-      if (h.version >= 100) {
+      if (h.Version >= 100) {
         alpha_bytes = static_cast<uint32_t>(w.Int());
         w.Skip(alpha_bytes);
       }
