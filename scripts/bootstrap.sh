@@ -139,7 +139,19 @@ apt_updated=0
 apt_update() {
   if ((!apt_updated)); then
     log "apt-get update"
-    as_root apt-get -o DPkg::Lock::Timeout=600 update -q
+    # A mirror in the middle of a sync serves index files of the wrong size for a few
+    # minutes; try again, then go on with what arrived (a package that really cannot be
+    # had still fails the install step below, loudly).
+    local attempt
+    for attempt in 1 2 3 4; do
+      as_root apt-get -o DPkg::Lock::Timeout=600 -o Acquire::Retries=3 update -q && break
+      ((attempt < 4)) || {
+        log "warning: apt-get update reported missing index files; going on"
+        break
+      }
+      log "apt-get update failed (attempt $attempt); trying again in $((attempt * 20)) s"
+      sleep $((attempt * 20))
+    done
     apt_updated=1
   fi
 }
