@@ -6,6 +6,7 @@
 
 #include "platform/file_system.h"
 #include "platform/registry.h"
+#include "platform/shell.h"
 #include "platform/system.h"
 
 namespace koru::platform {
@@ -16,6 +17,7 @@ class Env {
   virtual FileSystem& files() = 0;
   virtual Registry& registry() = 0;
   virtual System& system() = 0;
+  virtual Shell& shell() = 0;
 };
 
 // The Env of the platform the program was built for: Win32 on Windows, the host

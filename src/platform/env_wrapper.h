@@ -24,7 +24,7 @@
 
 namespace koru::platform {
 
-class EnvWrapper : public Env, public FileSystem, public Registry, public System {
+class EnvWrapper : public Env, public FileSystem, public Registry, public System, public Shell {
  public:
   explicit EnvWrapper(Env& target) : target_(target) {}
 
@@ -33,6 +33,7 @@ class EnvWrapper : public Env, public FileSystem, public Registry, public System
   FileSystem& files() override { return *this; }
   Registry& registry() override { return *this; }
   System& system() override { return *this; }
+  Shell& shell() override { return *this; }
 
   // FileSystem. MakeDirectories is not forwarded: the base version goes through
   // MakeDirectory and DirectoryExists, so overriding those is seen there too.
@@ -104,19 +105,33 @@ class EnvWrapper : public Env, public FileSystem, public Registry, public System
                                                bool* already_existed) override {
     return target_.system().CreateNamedMutex(name, already_existed);
   }
-  bool MutexExists(const std::string& name) override { return target_.system().MutexExists(name); }
+  MutexProbe ProbeMutex(const std::string& name) override {
+    return target_.system().ProbeMutex(name);
+  }
   bool DeleteAtRestart(const std::string& path) override {
     return target_.system().DeleteAtRestart(path);
-  }
-  int ShellOpen(const std::string& file, const std::string& parameters,
-                const std::string& directory, int show_command) override {
-    return target_.system().ShellOpen(file, parameters, directory, show_command);
   }
   void SleepMs(uint32_t milliseconds) override { target_.system().SleepMs(milliseconds); }
   std::unique_ptr<ResourceData> LoadModuleResource(const std::string& module_path,
                                                    const std::string& name, const std::string& type,
                                                    bool* module_loaded) override {
     return target_.system().LoadModuleResource(module_path, name, type, module_loaded);
+  }
+
+  // Shell.
+  int ShellOpen(const std::string& file, const std::string& parameters,
+                const std::string& directory, int show_command) override {
+    return target_.shell().ShellOpen(file, parameters, directory, show_command);
+  }
+  ShellLinkResult SaveShellLink(const std::string& link_path,
+                                const ShellLinkFields& fields) override {
+    return target_.shell().SaveShellLink(link_path, fields);
+  }
+  std::optional<ShellLinkFields> LoadShellLink(const std::string& link_path) override {
+    return target_.shell().LoadShellLink(link_path);
+  }
+  bool FileOperation(const FileOperationRequest& request) override {
+    return target_.shell().FileOperation(request);
   }
 
  private:

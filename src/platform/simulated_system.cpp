@@ -105,14 +105,6 @@ bool SimulatedSystem::DeleteAtRestart(const std::string& path) {
   return true;
 }
 
-int SimulatedSystem::ShellOpen(const std::string& file, const std::string& parameters,
-                               const std::string& directory, int show_command) {
-  // The shell's answers: 2 (ERROR_FILE_NOT_FOUND) for a missing file, above 32 on success.
-  const int result = files_.FileExists(file) || files_.DirectoryExists(file) ? 33 : 2;
-  shell_opens_.push_back({file, parameters, directory, show_command, result});
-  return result;
-}
-
 std::unique_ptr<ResourceData> SimulatedSystem::LoadModuleResource(const std::string& module_path,
                                                                   const std::string& name,
                                                                   const std::string& type,

@@ -2,7 +2,7 @@
 
 // The system services of the implementations that stand in for Windows (memory, host):
 // the folders of a Wine-like prefix, a restart list kept the way Windows keeps it
-// (PendingFileRenameOperations), a log of shell "open" calls, module resources from a
+// (PendingFileRenameOperations), module resources from a
 // table, and a registry seeded with the one user profile that Wine lists (ProfileImagePath
 // a REG_SZ "C:\users\<user>", "Local AppData" a REG_EXPAND_SZ below %USERPROFILE%).
 
@@ -40,8 +40,6 @@ class SimulatedSystem : public System {
   bool IsNtFamily() override;
   bool IsUserAdmin() override;
   bool DeleteAtRestart(const std::string& path) override;
-  int ShellOpen(const std::string& file, const std::string& parameters,
-                const std::string& directory, int show_command) override;
   std::unique_ptr<ResourceData> LoadModuleResource(const std::string& module_path,
                                                    const std::string& name, const std::string& type,
                                                    bool* module_loaded) override;
@@ -54,15 +52,6 @@ class SimulatedSystem : public System {
 
   // The files given to DeleteAtRestart, in order.
   const std::vector<std::string>& RestartDeletions() const { return restart_deletions_; }
-
-  struct ShellOpenCall {
-    std::string file;
-    std::string parameters;
-    std::string directory;
-    int show_command = 0;
-    int result = 0;
-  };
-  const std::vector<ShellOpenCall>& ShellOpens() const { return shell_opens_; }
 
   const std::string& UserName() const { return user_name_; }
   // "C:\users\<user>".
@@ -83,7 +72,6 @@ class SimulatedSystem : public System {
   std::string executable_path_ = "C:\\setup\\install.exe";
   bool user_admin_ = true;
   std::vector<std::string> restart_deletions_;
-  std::vector<ShellOpenCall> shell_opens_;
   std::map<ResourceKey, std::shared_ptr<const std::vector<uint8_t>>> resources_;
 };
 

@@ -1,7 +1,7 @@
 #pragma once
 
 // Process-wide services: folders of the system, mutexes, rights, restart deletion,
-// the shell's "open", pauses and module resources.
+// pauses and module resources. The shell has an interface of its own (shell.h).
 
 #include <cstdint>
 #include <memory>
@@ -16,6 +16,13 @@ enum Csidl : int {
   kCsidlCommonPrograms = 23,
   kCsidlLocalAppData = 28,
   kCsidlProgramFiles = 38,
+};
+
+// The answer of ProbeMutex.
+enum class MutexProbe {
+  kAbsent,        // no mutex of that name (or the name is refused)
+  kOpened,        // it exists and could be opened
+  kAccessDenied,  // it exists, but this user may not open it (another user's, or elevated)
 };
 
 class NamedMutex {
@@ -53,15 +60,12 @@ class System {
   // *already_existed tells whether another holder had it.
   virtual std::unique_ptr<NamedMutex> CreateNamedMutex(const std::string& name,
                                                        bool* already_existed) = 0;
-  // True iff a mutex of that name exists (OpenMutex succeeds).
-  virtual bool MutexExists(const std::string& name) = 0;
+  // What opening a mutex of that name with full access (OpenMutex, MUTEX_ALL_ACCESS)
+  // finds. The handle is closed at once.
+  virtual MutexProbe ProbeMutex(const std::string& name) = 0;
 
   // Has the system delete the file at the next restart.
   virtual bool DeleteAtRestart(const std::string& path) = 0;
-  // Shell "open" of a file with parameters and working folder; returns the shell's result
-  // code (above 32 on success).
-  virtual int ShellOpen(const std::string& file, const std::string& parameters,
-                        const std::string& directory, int show_command) = 0;
   virtual void SleepMs(uint32_t milliseconds) = 0;
 
   // The resource name/type of a module ("" = the running program's own module). nullptr

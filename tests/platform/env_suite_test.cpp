@@ -32,6 +32,7 @@ class EnvSuite : public ::testing::Test {
   FileSystem& files() { return backend_.env().files(); }
   Registry& registry() { return backend_.env().registry(); }
   System& system() { return backend_.env().system(); }
+  Shell& shell() { return backend_.env().shell(); }
   std::string At(const std::string& name) { return base_ + "\\" + name; }
 
   void Put(const std::string& path, const std::string& bytes) {
@@ -433,24 +434,24 @@ TYPED_TEST(EnvSuite, Registry_DeleteTreeRemovesKeyAndLeavesParent) {
 
 TYPED_TEST(EnvSuite, Mutex_ReportsExistenceAndEarlierHolders) {
   const std::string name = this->backend_.UniqueName("KoruMutex");
-  EXPECT_FALSE(this->system().MutexExists(name));
+  EXPECT_EQ(this->system().ProbeMutex(name), MutexProbe::kAbsent);
   bool existed = true;
   auto first = this->system().CreateNamedMutex(name, &existed);
   ASSERT_NE(first, nullptr);
   EXPECT_FALSE(existed);
-  EXPECT_TRUE(this->system().MutexExists(name));
-  EXPECT_FALSE(this->system().MutexExists(AsciiLower(name)));
+  EXPECT_EQ(this->system().ProbeMutex(name), MutexProbe::kOpened);
+  EXPECT_EQ(this->system().ProbeMutex(AsciiLower(name)), MutexProbe::kAbsent);
   auto second = this->system().CreateNamedMutex(name, &existed);
   ASSERT_NE(second, nullptr);
   EXPECT_TRUE(existed);
   first.reset();
-  EXPECT_TRUE(this->system().MutexExists(name));
+  EXPECT_EQ(this->system().ProbeMutex(name), MutexProbe::kOpened);
   second.reset();
-  EXPECT_FALSE(this->system().MutexExists(name));
+  EXPECT_EQ(this->system().ProbeMutex(name), MutexProbe::kAbsent);
   EXPECT_EQ(this->system().CreateNamedMutex("C:\\Game\\Title", &existed), nullptr);
   auto japanese = this->system().CreateNamedMutex(name + "ゲーム表示", &existed);
   ASSERT_NE(japanese, nullptr);
-  EXPECT_TRUE(this->system().MutexExists(name + "ゲーム表示"));
+  EXPECT_EQ(this->system().ProbeMutex(name + "ゲーム表示"), MutexProbe::kOpened);
 }
 
 std::string DecodeUtf16(const std::string& bytes) {
@@ -501,7 +502,7 @@ TYPED_TEST(EnvSuite, System_FoldersHaveTheirWindowsForm) {
   // Wine running as root reports an elevated user, like the other backends' default.
   EXPECT_TRUE(this->system().IsUserAdmin());
   EXPECT_FALSE(this->system().ExecutablePath().empty());
-  EXPECT_EQ(this->system().ShellOpen(this->At("missing.txt"), "", this->base_, 5), 2);
+  EXPECT_EQ(this->shell().ShellOpen(this->At("missing.txt"), "", this->base_, 5), 2);
 }
 
 TYPED_TEST(EnvSuite, Resources_FoundInTheOwnModuleAndMissingModulesReported) {
@@ -518,6 +519,29 @@ TYPED_TEST(EnvSuite, Resources_FoundInTheOwnModuleAndMissingModulesReported) {
   EXPECT_EQ(this->system().LoadModuleResource(this->At("none.dll"), "DUMMY", "BINTYPE", &loaded),
             nullptr);
   EXPECT_FALSE(loaded);
+}
+
+TYPED_TEST(EnvSuite, ShellLinks_SavedAndReadBack) {
+  const std::string target = this->At("ゲーム.exe");
+  this->Put(target, "MZ");
+  ShellLinkFields fields;
+  fields.target = target;
+  fields.arguments = "-window \"表示\"";
+  fields.working_folder = this->base_;
+  fields.description = "サンプルゲームのアンインストール";
+  fields.hot_key = 0x200 | 'K';
+  fields.show_command = kShowMaximized;
+  fields.icon_path = target;
+  fields.icon_index = 1;
+  const std::string link = this->At("ソフト.lnk");
+  ASSERT_EQ(this->shell().SaveShellLink(link, fields), ShellLinkResult::kSaved);
+  EXPECT_TRUE(this->files().FileExists(link));
+  const std::optional<ShellLinkFields> back = this->shell().LoadShellLink(link);
+  ASSERT_TRUE(back.has_value());
+  EXPECT_EQ(*back, fields);
+  EXPECT_FALSE(this->shell().LoadShellLink(this->At("none.lnk")).has_value());
+  EXPECT_EQ(this->shell().SaveShellLink(this->At("none\\x.lnk"), fields),
+            ShellLinkResult::kNotSaved);
 }
 
 }  // namespace

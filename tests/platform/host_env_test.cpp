@@ -167,8 +167,8 @@ TEST(HostEnvTest, MutexOfAnotherProcessWithTheSameRootIsSeen) {
   char answer = 0;
   ASSERT_EQ(::read(ready[0], &answer, 1), 1);
   EXPECT_EQ(answer, 'y');
-  EXPECT_TRUE(env.system().MutexExists("Title ゲーム"));
-  EXPECT_FALSE(env.system().MutexExists("title ゲーム"));
+  EXPECT_EQ(env.system().ProbeMutex("Title ゲーム"), MutexProbe::kOpened);
+  EXPECT_EQ(env.system().ProbeMutex("title ゲーム"), MutexProbe::kAbsent);
   bool existed = false;
   auto mine = env.system().CreateNamedMutex("Title ゲーム", &existed);
   EXPECT_NE(mine, nullptr);
@@ -177,7 +177,7 @@ TEST(HostEnvTest, MutexOfAnotherProcessWithTheSameRootIsSeen) {
   ASSERT_EQ(::write(release[1], "x", 1), 1);
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
-  EXPECT_FALSE(env.system().MutexExists("Title ゲーム"));
+  EXPECT_EQ(env.system().ProbeMutex("Title ゲーム"), MutexProbe::kAbsent);
   for (int fd : {ready[0], ready[1], release[0], release[1]}) ::close(fd);
 }
 

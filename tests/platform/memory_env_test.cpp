@@ -89,12 +89,12 @@ TEST(MemorySystemTest, RecordsPausesShellOpensAndRestartDeletions) {
   EXPECT_EQ(env.system().Sleeps(), (std::vector<uint32_t>{500, 2000}));
   EXPECT_EQ(env.system().TotalSleepMs(), 2500u);
   ASSERT_TRUE(env.files().PutFile("C:\\Game\\game.exe", "MZ"));
-  EXPECT_EQ(env.system().ShellOpen("C:\\Game\\game.exe", "-x", "C:\\Game", 5), 33);
-  EXPECT_EQ(env.system().ShellOpen("C:\\Game\\none.exe", "", "", 5), 2);
-  ASSERT_EQ(env.system().ShellOpens().size(), 2u);
-  EXPECT_EQ(env.system().ShellOpens()[0].parameters, "-x");
-  EXPECT_EQ(env.system().ShellOpens()[0].directory, "C:\\Game");
-  EXPECT_EQ(env.system().ShellOpens()[1].result, 2);
+  EXPECT_EQ(env.shell().ShellOpen("C:\\Game\\game.exe", "-x", "C:\\Game", 5), 33);
+  EXPECT_EQ(env.shell().ShellOpen("C:\\Game\\none.exe", "", "", 5), 2);
+  ASSERT_EQ(env.shell().ShellOpens().size(), 2u);
+  EXPECT_EQ(env.shell().ShellOpens()[0].parameters, "-x");
+  EXPECT_EQ(env.shell().ShellOpens()[0].directory, "C:\\Game");
+  EXPECT_EQ(env.shell().ShellOpens()[1].result, 2);
   EXPECT_TRUE(env.system().DeleteAtRestart("C:\\users\\test\\Temp\\~kinstall.exe"));
   EXPECT_TRUE(env.system().DeleteAtRestart("C:\\users\\test\\Temp\\~kinstall0.exe"));
   EXPECT_EQ(env.system().RestartDeletions().size(), 2u);
@@ -148,16 +148,18 @@ TEST(MemorySystemTest, ProfileIsSeededAsWindowsListsIt) {
 TEST(MemorySystemTest, MutexHeldElsewhereIsSeen) {
   MemoryEnv env;
   env.system().HoldMutexElsewhere("C:-GAME-TITLE-", true);
-  EXPECT_TRUE(env.system().MutexExists("C:-GAME-TITLE-"));
+  EXPECT_EQ(env.system().ProbeMutex("C:-GAME-TITLE-"), MutexProbe::kOpened);
   bool existed = false;
   EXPECT_NE(env.system().CreateNamedMutex("C:-GAME-TITLE-", &existed), nullptr);
   EXPECT_TRUE(existed);
   env.system().HoldMutexElsewhere("C:-GAME-TITLE-", false);
-  EXPECT_FALSE(env.system().MutexExists("C:-GAME-TITLE-"));
+  EXPECT_EQ(env.system().ProbeMutex("C:-GAME-TITLE-"), MutexProbe::kAbsent);
   auto unnamed = env.system().CreateNamedMutex("", &existed);
   EXPECT_NE(unnamed, nullptr);
   EXPECT_FALSE(existed);
-  EXPECT_FALSE(env.system().MutexExists(""));
+  EXPECT_EQ(env.system().ProbeMutex(""), MutexProbe::kAbsent);
+  env.system().HoldMutexElsewhere("C:-ADMIN-", true, /*deny_access=*/true);
+  EXPECT_EQ(env.system().ProbeMutex("C:-ADMIN-"), MutexProbe::kAccessDenied);
 }
 
 TEST(MemoryRegistryTest, TextFormKeepsEveryKindOfValue) {

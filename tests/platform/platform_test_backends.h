@@ -15,6 +15,7 @@
 #include "platform/simulated_system.h"
 
 #if defined(_WIN32)
+#include "platform/win32/win32_com.h"
 #include "platform/win32/win32_env.h"
 #include "platform_win32_temp_folder.h"
 #else
@@ -106,6 +107,8 @@ class Win32Backend {
   void AddOwnResource() {}
 
  private:
+  // The shell link object is a COM object.
+  win32::ComApartment com_;
   Win32Env env_;
   Win32TempFolder temp_{env_};
 };

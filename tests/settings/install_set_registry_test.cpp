@@ -90,6 +90,7 @@ class RefusingEnv : public platform::Env {
   platform::FileSystem& files() override { return inner_.files(); }
   platform::Registry& registry() override { return registry_; }
   platform::System& system() override { return inner_.system(); }
+  platform::Shell& shell() override { return inner_.shell(); }
 
  private:
   MemoryEnv inner_;

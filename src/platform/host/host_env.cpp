@@ -8,7 +8,7 @@
 namespace koru::platform {
 
 HostEnv::HostEnv(std::string root, std::string user_name)
-    : files_(std::move(root)), system_(files_, registry_, std::move(user_name)) {}
+    : files_(std::move(root)), system_(files_, registry_, std::move(user_name)), shell_(files_) {}
 
 HostEnv::~HostEnv() {
   if (!registry_file_.empty()) SaveRegistry(registry_file_);

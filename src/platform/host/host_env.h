@@ -11,6 +11,7 @@
 #include "platform/host/host_file_system.h"
 #include "platform/host/host_system.h"
 #include "platform/memory/memory_registry.h"
+#include "platform/simulated_shell.h"
 
 namespace koru::platform {
 
@@ -23,6 +24,7 @@ class HostEnv : public Env {
   HostFileSystem& files() override { return files_; }
   MemoryRegistry& registry() override { return registry_; }
   HostSystem& system() override { return system_; }
+  SimulatedShell& shell() override { return shell_; }
   const std::string& root() const { return files_.root(); }
 
   // Replaces the registry by the one saved in a native file. False when the file cannot
@@ -40,6 +42,7 @@ class HostEnv : public Env {
   HostFileSystem files_;
   MemoryRegistry registry_;
   HostSystem system_;
+  SimulatedShell shell_;
   std::string registry_file_;
 };
 

@@ -116,10 +116,10 @@ std::unique_ptr<NamedMutex> HostSystem::CreateNamedMutex(const std::string& name
   return std::make_unique<HostMutex>(std::move(fd));
 }
 
-bool HostSystem::MutexExists(const std::string& name) {
-  if (name.empty() || !IsValidMutexName(name)) return false;
+MutexProbe HostSystem::ProbeMutex(const std::string& name) {
+  if (name.empty() || !IsValidMutexName(name)) return MutexProbe::kAbsent;
   LockGuard guard(mutex_folder_ + "/.guard");
-  return guard && IsHeld(MutexFile(name));
+  return guard && IsHeld(MutexFile(name)) ? MutexProbe::kOpened : MutexProbe::kAbsent;
 }
 
 void HostSystem::SleepMs(uint32_t milliseconds) {

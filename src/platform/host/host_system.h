@@ -20,7 +20,7 @@ class HostSystem : public SimulatedSystem {
 
   std::unique_ptr<NamedMutex> CreateNamedMutex(const std::string& name,
                                                bool* already_existed) override;
-  bool MutexExists(const std::string& name) override;
+  MutexProbe ProbeMutex(const std::string& name) override;
   void SleepMs(uint32_t milliseconds) override;
 
   // The lock file that stands for a mutex name.

@@ -34,8 +34,9 @@ std::unique_ptr<NamedMutex> MemorySystem::CreateNamedMutex(const std::string& na
   return std::make_unique<MemoryMutex>(mutexes_, name);
 }
 
-bool MemorySystem::MutexExists(const std::string& name) {
-  return !name.empty() && mutexes_->count(name) != 0;
+MutexProbe MemorySystem::ProbeMutex(const std::string& name) {
+  if (name.empty() || mutexes_->count(name) == 0) return MutexProbe::kAbsent;
+  return denied_mutexes_.count(name) != 0 ? MutexProbe::kAccessDenied : MutexProbe::kOpened;
 }
 
 void MemorySystem::SleepMs(uint32_t milliseconds) { sleeps_.push_back(milliseconds); }
@@ -46,7 +47,8 @@ uint64_t MemorySystem::TotalSleepMs() const {
   return total;
 }
 
-void MemorySystem::HoldMutexElsewhere(const std::string& name, bool held) {
+void MemorySystem::HoldMutexElsewhere(const std::string& name, bool held, bool deny_access) {
+  if (deny_access) denied_mutexes_.insert(name);
   if (held) {
     ++(*mutexes_)[name];
     return;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,20 +21,22 @@ class MemorySystem : public SimulatedSystem {
 
   std::unique_ptr<NamedMutex> CreateNamedMutex(const std::string& name,
                                                bool* already_existed) override;
-  bool MutexExists(const std::string& name) override;
+  MutexProbe ProbeMutex(const std::string& name) override;
   void SleepMs(uint32_t milliseconds) override;
 
   // The pauses asked for, in order, and their sum.
   const std::vector<uint32_t>& Sleeps() const { return sleeps_; }
   uint64_t TotalSleepMs() const;
 
-  // Lets a test play another process that holds (or releases) a mutex.
-  void HoldMutexElsewhere(const std::string& name, bool held);
+  // Lets a test play another process that holds (or releases) a mutex; with deny_access
+  // this user may not open it (ProbeMutex answers kAccessDenied while it is held).
+  void HoldMutexElsewhere(const std::string& name, bool held, bool deny_access = false);
 
  private:
   // Holders per mutex name (case-sensitive, as Windows names objects).
   std::shared_ptr<std::map<std::string, int>> mutexes_ =
       std::make_shared<std::map<std::string, int>>();
+  std::set<std::string> denied_mutexes_;
   std::vector<uint32_t> sleeps_;
 };
 

@@ -6,6 +6,7 @@
 #include "platform/env.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_system.h"
 
 namespace koru::platform {
@@ -15,11 +16,13 @@ class Win32Env : public Env {
   Win32FileSystem& files() override { return files_; }
   Win32Registry& registry() override { return registry_; }
   Win32System& system() override { return system_; }
+  Win32Shell& shell() override { return shell_; }
 
  private:
   Win32FileSystem files_;
   Win32Registry registry_;
   Win32System system_;
+  Win32Shell shell_;
 };
 
 }  // namespace koru::platform

@@ -16,20 +16,21 @@
 namespace koru::platform {
 namespace {
 
-using win32::Narrow;
+using win32::NarrowPath;
 using win32::UniqueHandle;
 using win32::UniqueModule;
 using win32::Wide;
 
 // Calls fill(buffer, size) -> length until the buffer is large enough (the folder APIs
-// return the needed size when it is not).
+// return the needed size when it is not). A folder whose name code page 932 cannot hold (a
+// user name with "é") comes back in its short form.
 template <typename Fill>
 std::string QueryText(Fill fill) {
   std::wstring buffer(512, L'\0');
   for (int attempt = 0; attempt < 4; ++attempt) {
     const DWORD length = fill(buffer.data(), static_cast<DWORD>(buffer.size()));
     if (length == 0) return std::string();
-    if (length < buffer.size()) return Narrow(std::wstring_view(buffer.data(), length));
+    if (length < buffer.size()) return NarrowPath(std::wstring(buffer.data(), length));
     buffer.assign(static_cast<size_t>(length) + 1, L'\0');
   }
   return std::string();
@@ -100,7 +101,7 @@ std::string Win32System::SpecialFolder(int csidl) {
   const BOOL found = ::SHGetPathFromIDListW(list, buffer);
   ::CoTaskMemFree(list);
   if (!found) throw win32::Win32Error(ERROR_PATH_NOT_FOUND);
-  return Narrow(buffer);
+  return NarrowPath(buffer);
 }
 
 std::string Win32System::ExecutablePath() {
@@ -110,7 +111,7 @@ std::string Win32System::ExecutablePath() {
     const DWORD length =
         ::GetModuleFileNameW(/*module=*/nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (length == 0) return std::string();
-    if (length < buffer.size()) return Narrow(std::wstring_view(buffer.data(), length));
+    if (length < buffer.size()) return NarrowPath(std::wstring(buffer.data(), length));
     buffer.assign(buffer.size() * 2, L'\0');
   }
   return std::string();
@@ -139,26 +140,15 @@ std::unique_ptr<NamedMutex> Win32System::CreateNamedMutex(const std::string& nam
   return std::make_unique<Win32Mutex>(std::move(handle));
 }
 
-bool Win32System::MutexExists(const std::string& name) {
-  if (name.empty()) return false;
+MutexProbe Win32System::ProbeMutex(const std::string& name) {
+  if (name.empty()) return MutexProbe::kAbsent;
   UniqueHandle handle(::OpenMutexW(MUTEX_ALL_ACCESS, /*inherit=*/FALSE, Wide(name).c_str()));
-  return static_cast<bool>(handle);
+  if (handle) return MutexProbe::kOpened;
+  return ::GetLastError() == ERROR_ACCESS_DENIED ? MutexProbe::kAccessDenied : MutexProbe::kAbsent;
 }
 
 bool Win32System::DeleteAtRestart(const std::string& path) {
   return ::MoveFileExW(Wide(path).c_str(), /*new_name=*/nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
-}
-
-int Win32System::ShellOpen(const std::string& file, const std::string& parameters,
-                           const std::string& directory, int show_command) {
-  const std::wstring wide_file = Wide(file);
-  const std::wstring wide_parameters = Wide(parameters);
-  const std::wstring wide_directory = Wide(directory);
-  const HINSTANCE result = ::ShellExecuteW(
-      /*owner=*/nullptr, L"open", wide_file.c_str(),
-      parameters.empty() ? nullptr : wide_parameters.c_str(),
-      directory.empty() ? nullptr : wide_directory.c_str(), show_command);
-  return static_cast<int>(reinterpret_cast<INT_PTR>(result));
 }
 
 void Win32System::SleepMs(uint32_t milliseconds) { ::Sleep(milliseconds); }

@@ -16,10 +16,8 @@ class Win32System : public System {
   bool IsUserAdmin() override;
   std::unique_ptr<NamedMutex> CreateNamedMutex(const std::string& name,
                                                bool* already_existed) override;
-  bool MutexExists(const std::string& name) override;
+  MutexProbe ProbeMutex(const std::string& name) override;
   bool DeleteAtRestart(const std::string& path) override;
-  int ShellOpen(const std::string& file, const std::string& parameters,
-                const std::string& directory, int show_command) override;
   void SleepMs(uint32_t milliseconds) override;
   std::unique_ptr<ResourceData> LoadModuleResource(const std::string& module_path,
                                                    const std::string& name, const std::string& type,

@@ -3,6 +3,19 @@
 #include "base/sjis.h"
 
 namespace koru::platform::win32 {
+namespace {
+
+// True iff code page 932 holds every character of text exactly.
+bool FitsShiftJis(const std::wstring& text) {
+  if (text.empty()) return true;
+  BOOL used_default = FALSE;
+  const int length = ::WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, text.data(),
+                                           static_cast<int>(text.size()), nullptr, 0,
+                                           /*default_char=*/"?", &used_default);
+  return length > 0 && used_default == FALSE;
+}
+
+}  // namespace
 
 std::wstring Wide(std::string_view sjis) {
   const std::u16string utf16 = SjisToUtf16(sjis);
@@ -11,6 +24,23 @@ std::wstring Wide(std::string_view sjis) {
 
 std::string Narrow(std::wstring_view utf16) {
   return Utf16ToSjis(std::u16string(utf16.begin(), utf16.end()));
+}
+
+std::string NarrowPath(const std::wstring& path) {
+  if (FitsShiftJis(path)) return Narrow(path);
+  std::wstring buffer(path.size() + 1, L'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD length =
+        ::GetShortPathNameW(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) break;
+    if (length < buffer.size()) {
+      const std::wstring short_path(buffer.data(), length);
+      if (FitsShiftJis(short_path)) return Narrow(short_path);
+      break;
+    }
+    buffer.assign(static_cast<size_t>(length) + 1, L'\0');
+  }
+  return Narrow(path);
 }
 
 std::string SystemMessage(DWORD code) {

@@ -17,6 +17,12 @@ namespace koru::platform::win32 {
 std::wstring Wide(std::string_view sjis);
 std::string Narrow(std::wstring_view utf16);
 
+// An existing path the system handed over, in a form code page 932 can hold: the path
+// itself when it converts exactly, else its short (8.3) form, which is plain ASCII. Where
+// the volume keeps no short names the lossy conversion is returned: its '?' makes every
+// later use of the path fail, rather than reach some other file.
+std::string NarrowPath(const std::wstring& path);
+
 // The system's message for an error code (Shift-JIS, without the final line break).
 std::string SystemMessage(DWORD code);
 
