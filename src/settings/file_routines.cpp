@@ -54,4 +54,11 @@ int64_t GetFileSizeSafe(platform::Env& env, const std::string& path) {
   return SizeIfOpens(env, path).value_or(0);
 }
 
+void ClearReadOnly(platform::Env& env, const std::string& path) {
+  const std::optional<uint32_t> attributes = env.files().GetAttributes(path);
+  if (attributes && (*attributes & platform::kAttrReadOnly)) {
+    env.files().SetAttributes(path, *attributes & ~platform::kAttrReadOnly);
+  }
+}
+
 }  // namespace koru

@@ -23,4 +23,7 @@ bool CopyFileIfChanged(platform::Env& env, const std::string& source, const std:
 // The file's size in bytes, 0 when it cannot be opened. Never throws.
 int64_t GetFileSizeSafe(platform::Env& env, const std::string& path);
 
+// Clears the read-only attribute of an existing file or folder; does nothing otherwise.
+void ClearReadOnly(platform::Env& env, const std::string& path);
+
 }  // namespace koru
