@@ -75,4 +75,26 @@ class FormView {
   virtual void BringToFront() = 0;
 };
 
+// What a view reports to the window's logic. Every handler runs on the user-interface
+// thread; a view catches whatever a handler throws and shows it (the handler-error box),
+// and the window stays open.
+class FormEvents {
+ public:
+  virtual ~FormEvents() = default;
+
+  // A button, check box or radio button was clicked (its check mark already changed).
+  virtual void OnClick(int id) = 0;
+  // The user changed an edit's text, a directory list's folder or a drive combo's drive.
+  virtual void OnChange(int id) {}
+  // The window's close box (or Alt+F4) was used. Typically sets the modal result to
+  // kResultCancel.
+  virtual void OnCloseBox() = 0;
+  // The window's modal result: the modal loop ends once it is not 0 and OnCloseQuery
+  // agrees.
+  virtual int ModalResult() const = 0;
+  // Asked when ModalResult became non-zero; false keeps the window open, and the logic
+  // then sets its modal result back to 0.
+  virtual bool OnCloseQuery() { return true; }
+};
+
 }  // namespace koru::platform
