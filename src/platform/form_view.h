@@ -66,6 +66,8 @@ class FormView {
   virtual void SetChecked(int id, bool checked) = 0;
   virtual bool Checked(int id) = 0;
   virtual void SetFocus(int id) = 0;
+  // A progress bar's range (0 to maximum) and position.
+  virtual void SetProgress(int id, int position, int maximum) = 0;
 
   // Shows the controls of one notebook page and hides the others'.
   virtual void ShowNotebookPage(int page) = 0;

@@ -34,6 +34,12 @@ void RecordedFormView::SetChecked(int id, bool checked) {
   }
 }
 
+void RecordedFormView::SetProgress(int id, int position, int maximum) {
+  Control& control = At(id);
+  control.position = position;
+  control.maximum = maximum;
+}
+
 bool RecordedFormView::Shown(int id) {
   const Control& control = At(id);
   return control.visible && (control.spec.page < 0 || control.spec.page == page_);

@@ -20,6 +20,8 @@ class RecordedFormView : public FormView {
     bool visible = true;
     bool enabled = true;
     bool checked = false;
+    int position = 0;
+    int maximum = 100;
   };
 
   explicit RecordedFormView(std::span<const ControlSpec> layout);
@@ -37,6 +39,7 @@ class RecordedFormView : public FormView {
   void SetChecked(int id, bool checked) override;
   bool Checked(int id) override { return At(id).checked; }
   void SetFocus(int id) override { focus_ = id; }
+  void SetProgress(int id, int position, int maximum) override;
   void ShowNotebookPage(int page) override { page_ = page; }
   void Repaint() override { ++repaints_; }
   void BringToFront() override { ++brought_to_front_; }
