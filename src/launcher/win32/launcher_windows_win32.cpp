@@ -28,9 +28,8 @@ void ReportFirstPaint() {
     return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
   };
   const unsigned long long elapsed_ms = (ticks(now) - ticks(created)) / 10000;
-  platform::win32::UniqueHandle file(::CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ,
-                                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                                   nullptr));
+  platform::win32::UniqueHandle file(::CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return;
   char line[32];
   const int length = std::snprintf(line, sizeof(line), "%llu\n", elapsed_ms);

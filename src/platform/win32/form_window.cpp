@@ -46,9 +46,9 @@ void RegisterFormClass(WNDPROC window_proc) {
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   window_class.hIcon = static_cast<HICON>(
       ::LoadImageW(Instance(), L"MAINICON", IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
-  window_class.hIconSm = static_cast<HICON>(::LoadImageW(
-      Instance(), L"MAINICON", IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
-      ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  window_class.hIconSm = static_cast<HICON>(
+      ::LoadImageW(Instance(), L"MAINICON", IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                   ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
   window_class.lpfnWndProc = window_proc;
   ::RegisterClassExW(&window_class);
   registered = true;
@@ -87,8 +87,8 @@ std::vector<std::string> SubFolders(const std::string& folder) {
     names.push_back(NameOf(data));
   } while (::FindNextFileW(find.get(), &data));
   std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    return ::CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, Wide(a).c_str(), -1,
-                            Wide(b).c_str(), -1) == CSTR_LESS_THAN;
+    return ::CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, Wide(a).c_str(), -1, Wide(b).c_str(),
+                            -1) == CSTR_LESS_THAN;
   });
   return names;
 }
@@ -261,10 +261,10 @@ void FormWindow::CreateControl(const ControlSpec& spec) {
 
   Control control;
   control.spec = spec;
-  control.window = ::CreateWindowExW(
-      ex_style, window_class, Wide(spec.text).c_str(), style, spec.rect.left, spec.rect.top,
-      spec.rect.width, height, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
-      Instance(), /*param=*/nullptr);
+  control.window = ::CreateWindowExW(ex_style, window_class, Wide(spec.text).c_str(), style,
+                                     spec.rect.left, spec.rect.top, spec.rect.width, height, hwnd_,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+                                     Instance(), /*param=*/nullptr);
   ::SendMessageW(control.window, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   if (spec.kind == ControlKind::kRichEdit) {
     ::SendMessageW(control.window, EM_SETTEXTMODE, TM_PLAINTEXT, 0);
@@ -367,9 +367,10 @@ void FormWindow::Show() {
   ::SetForegroundWindow(hwnd_);
   ::UpdateWindow(hwnd_);
   if (::GetFocus() == nullptr || !::IsChild(hwnd_, ::GetFocus())) {
-    HWND first = default_id_ != 0 && Enabled(default_id_) && ::IsWindowVisible(At(default_id_).window)
-                     ? At(default_id_).window
-                     : ::GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+    HWND first =
+        default_id_ != 0 && Enabled(default_id_) && ::IsWindowVisible(At(default_id_).window)
+            ? At(default_id_).window
+            : ::GetNextDlgTabItem(hwnd_, nullptr, FALSE);
     if (first != nullptr) ::SetFocus(first);
   }
 }

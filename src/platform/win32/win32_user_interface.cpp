@@ -76,16 +76,18 @@ void LayOutOkAbortBox(HWND dialog, OkAbortBox& box) {
   ::SendMessageW(icon, STM_SETICON,
                  reinterpret_cast<WPARAM>(::LoadIconW(nullptr, IconResource(box.icon))), 0);
   HWND text = AddChild(dialog, L"STATIC", box.text.c_str(), SS_LEFT | SS_NOPREFIX, kTextId, font);
-  HWND ok = AddChild(dialog, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, IDOK, font);
+  HWND ok =
+      AddChild(dialog, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, IDOK, font);
   // "中止(&A)": the Japanese label of the abort button.
-  HWND abort = AddChild(dialog, L"BUTTON", L"\x4E2D\x6B62(&A)", BS_PUSHBUTTON | WS_TABSTOP, IDABORT,
-                        font);
+  HWND abort =
+      AddChild(dialog, L"BUTTON", L"\x4E2D\x6B62(&A)", BS_PUSHBUTTON | WS_TABSTOP, IDABORT, font);
 
   RECT measured = {0, 0, kMaxTextWidth, 0};
   {
     WindowDc dc(dialog);
     ScopedSelect select(dc.get(), font);
-    ::DrawTextW(dc.get(), box.text.c_str(), -1, &measured, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    ::DrawTextW(dc.get(), box.text.c_str(), -1, &measured,
+                DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
   }
   const int text_left = kMargin + kIconSize + kMargin;
   const int text_height = std::max<int>(measured.bottom, kIconSize);
