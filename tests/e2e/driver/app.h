@@ -61,13 +61,17 @@ class App : public Process {
   // Starts program (a Windows path); fails the step if it cannot be started.
   static App Start(std::string_view program, const StartOptions& options = {});
 
-  // Ends the process if it still runs when the scenario lets go of it.
+  // Ends the process if it still runs when the scenario lets go of it (unless told to keep
+  // it running).
   ~App();
   App(App&&) noexcept = default;
   App& operator=(App&&) noexcept = default;
 
+  void KeepRunning() { keep_running_ = true; }
+
  private:
   using Process::Process;
+  bool keep_running_ = false;
 };
 
 }  // namespace e2e

@@ -159,7 +159,7 @@ App App::Start(std::string_view program, const StartOptions& options) {
 }
 
 App::~App() {
-  if (HasHandle()) Kill();
+  if (HasHandle() && !keep_running_) Kill();
 }
 
 }  // namespace e2e

@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <iterator>
 #include <string>
 
 #include "platform/win32/win32_text.h"
