@@ -91,7 +91,7 @@ create() {
     rm -f "$link"
     mkdir -p "$link"
   done < <(find "$dir/drive_c/users" -mindepth 2 -maxdepth 2 -type l -print0)
-  settings_reg | iconv -f UTF-8 -t UTF-16 >"$dir/drive_c/koru-e2e.reg"
+  settings_reg | sed 's/$/\r/' | iconv -f UTF-8 -t UTF-16 >"$dir/drive_c/koru-e2e.reg"
   "$loader" regedit /S 'C:\koru-e2e.reg' </dev/null >/dev/null 2>&1
   rm -f "$dir/drive_c/koru-e2e.reg"
   # The registry reaches the prefix's files when the server ends.
