@@ -1,6 +1,12 @@
 # Wine prefixes for running our Windows programs. Sourced by wine-run and test-windows.sh.
 
-# Settings every Wine call of ours uses: no debug noise, no Mono/Gecko install prompts.
+# Builtin programs that must never run in a test prefix: the menu builder writes desktop
+# entries and menus into the Unix home for every shortcut, the browser hands URLs and files
+# to the host's own programs.
+readonly KORU_WINE_HOST_REACHERS="winemenubuilder.exe,winebrowser.exe=d"
+
+# Settings every Wine call of ours uses: no debug noise, no Mono/Gecko install prompts, and
+# nothing that reaches the host (always added, whatever the caller's overrides).
 koru_wine_env() {
   # Wine refuses to start without a home folder (CI environments may lack HOME).
   if [[ -z ${HOME:-} ]]; then
@@ -8,7 +14,9 @@ koru_wine_env() {
     export HOME
   fi
   export WINEDEBUG="${WINEDEBUG:--all}"
-  export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+  local overrides=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+  [[ $overrides == *"$KORU_WINE_HOST_REACHERS"* ]] || overrides+=";$KORU_WINE_HOST_REACHERS"
+  export WINEDLLOVERRIDES=$overrides
 }
 
 # The Wine loader for an architecture: win32 or win64.
@@ -34,7 +42,7 @@ koru_default_wineprefix() {
 }
 
 # koru_wineprefix_ensure DIR ARCH: creates the prefix DIR once (locked against parallel
-# callers). A new prefix links the user's Desktop, Documents, ... to the Unix home folder;
+# callers; koru_wine_env's overrides are in force from wineboot on). A new prefix links the user's Desktop, Documents, ... to the Unix home folder;
 # they become real folders so that nothing a program does there reaches the host.
 koru_wineprefix_ensure() {
   local dir=$1 arch=$2

@@ -1,5 +1,5 @@
 // What only the Win32 Env has: handle owners, the error mapping, and the folders the
-// shell gives a 32-bit program.
+// shell gives the program.
 #include "platform/win32/win32_env.h"
 
 #include <gtest/gtest.h>
@@ -36,8 +36,12 @@ TEST(Win32TextTest, ConvertsFromCodePage932WhateverTheSystemCodePage) {
 
 TEST(Win32SystemTest, ShellFoldersHaveTheirPrefixForms) {
   Win32Env env;
-  EXPECT_TRUE(EqualsIgnoreCase(env.system().SpecialFolder(kCsidlProgramFiles).substr(1),
-                               ":\\Program Files"));
+  // Program Files is "C:\Program Files" for a program of the system's own width and
+  // "C:\Program Files (x86)" for a 32-bit one on a 64-bit system: ask the system which.
+  wchar_t program_files[MAX_PATH] = {};
+  ASSERT_GT(::GetEnvironmentVariableW(L"ProgramFiles", program_files, MAX_PATH), 0u);
+  EXPECT_TRUE(EqualsIgnoreCase(env.system().SpecialFolder(kCsidlProgramFiles),
+                               win32::Narrow(program_files)));
   const std::string common = env.system().SpecialFolder(kCsidlCommonPrograms);
   const std::string suffix = "\\Start Menu\\Programs";
   ASSERT_GT(common.size(), suffix.size());
