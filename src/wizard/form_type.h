@@ -106,8 +106,7 @@ class TFormType : public platform::FormEvents {
   // line after the program's name; the first is the source (or install) folder.
   // actions: the entries of "copy", "uninst" and "delete"; must outlive this object.
   TFormType(platform::Env& env, platform::UserInterface& ui, TKoruInstallSet& settings,
-            TVrFileCollection* archive, std::vector<std::string> arguments,
-            PageActions& actions);
+            TVrFileCollection* archive, std::vector<std::string> arguments, PageActions& actions);
 
   // The set-up against a view made from Layout(): captions of the media texts, the
   // install folder, the page flags, the first page. The view must outlive this object.
