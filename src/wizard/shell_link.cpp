@@ -106,7 +106,9 @@ uint16_t TShellLink::HotKeyWord() const {
 int TShellLink::ShowCommand() const {
   switch (WindowState) {
     case TWindowState::wsMinimized:
-      return 6;  // SW_MINIMIZE
+      // A link file keeps only normal, maximised and SW_SHOWMINNOACTIVE; the shell reads
+      // SW_MINIMIZE (6) back as normal.
+      return platform::kShowMinNoActive;
     case TWindowState::wsMaximized:
       return platform::kShowMaximized;
     case TWindowState::wsNormal:

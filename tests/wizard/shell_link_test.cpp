@@ -42,7 +42,7 @@ TEST_F(ShellLinkTest, CreateShortcut_WritesEveryFieldBelowATwoLevelSubDir) {
   link.HotKey = kHotKeyShift | 0x41;
   EXPECT_EQ(link.HotKeyWord(), 0x141);
   link.WindowState = TWindowState::wsMinimized;
-  EXPECT_EQ(link.ShowCommand(), 6);
+  EXPECT_EQ(link.ShowCommand(), 7);
 
   // Opening the folder goes to the shell with the folder as working folder.
   OpenShortcutFolder(env_, lnkCommonPrograms, "Koru\\サンプル");
