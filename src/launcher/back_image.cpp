@@ -30,8 +30,7 @@ std::vector<TilePosition> TilePositions(int tile_width, int tile_height, int box
   return tiles;
 }
 
-void PaintBackImage(const TKoruInstallSet& settings, TVrFileCollection& archive,
-                    TDXPaintBox& box) {
+void PaintBackImage(const TKoruInstallSet& settings, TVrFileCollection& archive, TDXPaintBox& box) {
   if (settings.BackImage.empty()) return;
   TDIBSurface& bitmap = box.DIB();
   bitmap.SetPixelFormat(kPixelFormat888);
@@ -57,8 +56,8 @@ void PaintBackImage(const TKoruInstallSet& settings, TVrFileCollection& archive,
       break;
     case kLayoutTiled:
       bitmap.SetSize(box.ClientWidth(), box.ClientHeight(), 24);
-      for (const TilePosition& tile :
-           TilePositions(picture.Width(), picture.Height(), box.ClientWidth(), box.ClientHeight())) {
+      for (const TilePosition& tile : TilePositions(picture.Width(), picture.Height(),
+                                                    box.ClientWidth(), box.ClientHeight())) {
         bitmap.CopyImage(tile.x, tile.y, picture);
       }
       break;

@@ -144,8 +144,7 @@ bool InstallEntry::GameIsRunning(const TKoruInstallSet& settings) {
 }
 
 void InstallEntry::OpenCurrentArchive(ArchivePlace place, const TKoruInstallSet& settings,
-                                      const std::string& source_path,
-                                      TVrFileCollection& archive) {
+                                      const std::string& source_path, TVrFileCollection& archive) {
   const std::string executable = env_.system().ExecutablePath();
   if (place == ArchivePlace::kResource) {
     archive.OpenResource(executable, kResourceName, kResourceType);

@@ -24,8 +24,7 @@ class LauncherWindows {
   virtual ~LauncherWindows() = default;
 
   // Creates the start menu, shows it modally and releases it.
-  virtual StartMenuOutcome RunStartMenu(TKoruInstallSet& settings,
-                                        TVrFileCollection& archive) = 0;
+  virtual StartMenuOutcome RunStartMenu(TKoruInstallSet& settings, TVrFileCollection& archive) = 0;
 
   // Creates and shows the background window, runs the wizard in it modally, releases
   // both. archive is null on the removal road. arguments: the command line's arguments

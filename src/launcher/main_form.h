@@ -26,7 +26,7 @@ inline constexpr int kMainFormHeight = 283;
 inline constexpr uint32_t kColorBlue = 0xFF0000;
 inline constexpr uint32_t kColorNavy = 0x800000;
 
-class TFormMain {
+class TFormMain : public platform::FormEvents {
  public:
   static std::span<const platform::ControlSpec> Layout();
 
@@ -38,6 +38,12 @@ class TFormMain {
   // (at least 600 x 400, else the screen less 100 x 200), caption, picture and footer.
   // Throws the picture's errors.
   void FormCreate(platform::FormView& view, int screen_width, int screen_height);
+
+  // FormEvents: the window has no controls to click, and while the wizard runs over it
+  // its close box is disabled with it.
+  void OnClick(int id) override {}
+  void OnCloseBox() override {}
+  int ModalResult() const override { return 0; }
 
   int ClientWidth() const { return client_width_; }
   int ClientHeight() const { return client_height_; }

@@ -28,7 +28,7 @@ enum StartMenuControl : int {
 inline constexpr int kStartMenuWidth = 265;
 inline constexpr int kStartMenuHeight = 230;
 
-class TFormStart {
+class TFormStart : public platform::FormEvents {
  public:
   // The layout at design size, in creation and tab order.
   static std::span<const platform::ControlSpec> Layout();
@@ -49,16 +49,18 @@ class TFormStart {
   // Routes a click on the control id to its handler.
   void Click(int id);
 
+  // FormEvents: clicks go to their handlers; the close box leaves like "終了".
+  void OnClick(int id) override { Click(id); }
+  void OnCloseBox() override { modal_result_ = platform::kResultCancel; }
   // kResultOk once a launch button was clicked, kResultCancel after "終了", else 0.
-  int ModalResult() const { return modal_result_; }
+  int ModalResult() const override { return modal_result_; }
   // The tag of the button that closed the window with kResultOk.
   int LaunchChoice() const { return launch_choice_; }
   int ClientHeight() const { return client_height_; }
   TDXPaintBox& PaintBox() { return paint_box_; }
 
  private:
-  void HideRuntimeButton(platform::FormView& view, int id, std::span<const int> below,
-                         int step);
+  void HideRuntimeButton(platform::FormView& view, int id, std::span<const int> below, int step);
   bool OffersSetup(const std::string& relative_path) const;
   void OpenSetup(const std::string& folder, const std::string& program);
 

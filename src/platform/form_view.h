@@ -21,13 +21,13 @@ enum class ControlKind {
   kCheckBox,
   kRadioButton,
   kLabel,
-  kRightLabel,      // right-aligned, white on black (the background window's footer)
-  kEdit,            // one editable line
-  kRichEdit,        // read-only plain text, vertical scroll bar
-  kDirectoryList,   // the folders of the path's ancestors and its sub-folders
-  kDriveCombo,      // the drives; bound to a directory list
+  kRightLabel,     // right-aligned, white on black (the background window's footer)
+  kEdit,           // one editable line
+  kRichEdit,       // read-only plain text, vertical scroll bar
+  kDirectoryList,  // the folders of the path's ancestors and its sub-folders
+  kDriveCombo,     // the drives; bound to a directory list
   kProgressBar,
-  kSeparator,       // an etched line
+  kSeparator,  // an etched line
 };
 
 struct ControlRect {

@@ -44,7 +44,7 @@ struct FileOperationRequest {
   FileOperationCode code = FileOperationCode::kCopy;
   std::vector<std::string> from;
   std::vector<std::string> to;
-  uint16_t flags = 0;  // FOF_* bits
+  uint16_t flags = 0;          // FOF_* bits
   std::string progress_title;  // shown only with FOF_SIMPLEPROGRESS
 };
 

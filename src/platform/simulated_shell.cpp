@@ -105,9 +105,9 @@ bool SimulatedShell::FileOperation(const FileOperationRequest& request) {
   file_operations_.push_back(request);
   for (size_t i = 0; i < request.from.size(); ++i) {
     const std::string& from = request.from[i];
-    const std::string to = i < request.to.size()    ? request.to[i]
-                           : request.to.empty()     ? std::string()
-                                                    : request.to.front();
+    const std::string to = i < request.to.size() ? request.to[i]
+                           : request.to.empty()  ? std::string()
+                                                 : request.to.front();
     switch (request.code) {
       case FileOperationCode::kCopy:
         files_.CopyFileTo(from, to, /*fail_if_exists=*/false);

@@ -59,7 +59,7 @@ inline int ShowInformation(UserInterface& ui, const std::string& text,
 // A Yes/No question; true for Yes.
 inline bool AskConfirmation(UserInterface& ui, const std::string& text) {
   return ui.ShowMessage(kConfirmationCaption, text, MessageIcon::kConfirmation,
-                             MessageButtons::kYesNo) == kResultYes;
+                        MessageButtons::kYesNo) == kResultYes;
 }
 
 }  // namespace koru::platform

@@ -37,12 +37,19 @@ constexpr const char* kMakeDiscUsage =
     ".mpeg) by extension; program: other loose files and .exe/.dll entries; data: the\n"
     "rest. Totals (ProgSize ...) left 0 become the sums over the discs. With ExtractFiles\n"
     "the loose files are stored in game.dat too, as separate files.\n"
+    "  --setup PROGRAM       lay PROGRAM (the setup program) on every disc as setup.exe,\n"
+    "                        and as install.exe among the loose files (added to\n"
+    "                        ExtraFiles), so that an installed game has its uninstaller\n"
     "  --separate PATTERN    mark matching game.dat entries as separate files (see pack)\n"
     "  --separate-list FILE  patterns, one a line\n"
     "  --force               write into an OUT-DIR that is not empty\n";
 
 constexpr const char* kSettingsName = "install.dat";
 constexpr const char* kArchiveName = "game.dat";
+// The setup program on a disc, and its copy among the loose files that an installation
+// keeps as the game's uninstaller.
+constexpr const char* kSetupName = "setup.exe";
+constexpr const char* kUninstallerName = "install.exe";
 
 std::string ReadTextFile(platform::Env& env, const std::string& path) {
   std::unique_ptr<platform::File> file = env.files().OpenFile(path, ReadOptions());
@@ -72,7 +79,10 @@ TKoruInstallSet LoadSettingsJson(platform::Env& env, const std::string& path) {
 // Names a loose file may not have: the disc's own files.
 bool IsDiscFileName(const std::string& name) {
   const std::string lower = AsciiLower(name);
-  if (lower == kSettingsName || lower == kArchiveName || lower == "game.ext") return true;
+  if (lower == kSettingsName || lower == kArchiveName || lower == "game.ext" ||
+      lower == kSetupName) {
+    return true;
+  }
   return lower.size() == 8 && lower.compare(0, 5, "game.") == 0 &&
          lower.find_first_not_of("0123456789", 5) == std::string::npos;
 }
@@ -112,6 +122,8 @@ struct DiscFile {
   bool loose = false;
   bool in_archive = false;
   bool separate = false;
+  // Where the file comes from when not from the disc's game folder (the setup program).
+  std::string source;
 };
 
 struct Disc {
@@ -123,11 +135,17 @@ struct Disc {
 
 class DiscMaker {
  public:
-  DiscMaker(CommandContext& context, TKoruInstallSet settings, NamePatterns separate)
+  DiscMaker(CommandContext& context, TKoruInstallSet settings, NamePatterns separate,
+            std::string setup_program)
       : context_(context),
         files_(context.env.files()),
         settings_(std::move(settings)),
-        separate_(std::move(separate)) {}
+        separate_(std::move(separate)),
+        setup_program_(std::move(setup_program)) {
+    if (!setup_program_.empty() && !settings_.IsExtraFile(kUninstallerName)) {
+      settings_.ExtraFiles.push_back(kUninstallerName);
+    }
+  }
 
   void Plan(const std::string& game_folder, const std::string& out_folder);
   void Measure();
@@ -141,6 +159,9 @@ class DiscMaker {
   std::unique_ptr<TVrFileCollection> ArchiveOf(const Disc& disc, const std::string* settings_bytes,
                                                uint32_t settings_time);
   void CopyLooseFiles(const Disc& disc);
+  static std::string SourceOf(const Disc& disc, const DiscFile& file) {
+    return file.source.empty() ? disc.source + file.name : file.source;
+  }
   void Warning(const std::string& text) {
     context_.err << "vfkit make-disc: warning: " << text << "\n";
   }
@@ -149,6 +170,7 @@ class DiscMaker {
   platform::FileSystem& files_;
   TKoruInstallSet settings_;
   NamePatterns separate_;
+  std::string setup_program_;
   std::vector<Disc> discs_;
 };
 
@@ -186,7 +208,11 @@ void DiscMaker::Plan(const std::string& game_folder, const std::string& out_fold
 
 void DiscMaker::PlanDisc(Disc& disc) {
   for (const std::string& name : ListRelativeFiles(context_.env, disc.source)) {
-    DiscFile file{name, settings_.IsExtraFile(name), false, false};
+    if (!setup_program_.empty() && EqualsIgnoreCase(name, kUninstallerName)) {
+      throw KoruError(
+          Format("%s: --setup lays the setup program there itself", (disc.source + name).c_str()));
+    }
+    DiscFile file{name, settings_.IsExtraFile(name), false, false, {}};
     if (file.loose && IsDiscFileName(name)) {
       throw KoruError(Format("%s: a loose file may not have the name of the disc's own files",
                              (disc.source + name).c_str()));
@@ -201,6 +227,10 @@ void DiscMaker::PlanDisc(Disc& disc) {
     // copying the loose files, so the loose files travel in the archive as such.
     file.separate = file.in_archive && (file.loose || separate_.Matches(name));
     disc.files.push_back(file);
+  }
+  if (!setup_program_.empty()) {
+    const bool extract = settings_.ExtractFiles;
+    disc.files.push_back({kUninstallerName, true, extract, extract, setup_program_});
   }
 }
 
@@ -218,7 +248,17 @@ std::unique_ptr<TVrFileCollection> DiscMaker::ArchiveOf(const Disc& disc,
   }
   for (const DiscFile& file : disc.files) {
     if (!file.in_archive) continue;
-    archive.AddEntry(file.name).SeparateFile = file.separate;
+    TVrFile& entry = archive.AddEntry(file.name);
+    entry.SeparateFile = file.separate;
+    if (!file.source.empty()) {
+      // Not in the game folder: the entry carries the file's bytes and date itself.
+      std::unique_ptr<platform::File> source = files_.OpenFile(file.source, ReadOptions());
+      auto content = std::make_unique<MemoryStream>();
+      content->SetSize(source->GetSize());
+      source->ReadExact(content->Data(), content->GetSize());
+      entry.Content = std::move(content);
+      entry.FileTime = files_.GetFileDosTime(file.source).value_or(0);
+    }
   }
   return archive_object;
 }
@@ -238,14 +278,14 @@ void DiscMaker::Measure() {
     for (const DiscFile& file : disc.files) {
       if (!file.in_archive) {
         disc.sizes.Add(ComponentOf(file.name, true),
-                       files_.GetFileSize(disc.source + file.name).value_or(0));
+                       files_.GetFileSize(SourceOf(disc, file)).value_or(0));
         continue;
       }
       TVrFile& entry = archive->Entry(index++);
       if (file.loose) {
         // A loose file that also travels as a separate file counts once, as installed.
         disc.sizes.Add(ComponentOf(file.name, true),
-                       files_.GetFileSize(disc.source + file.name).value_or(0));
+                       files_.GetFileSize(SourceOf(disc, file)).value_or(0));
         continue;
       }
       CountingStream counter;
@@ -261,7 +301,7 @@ void DiscMaker::Measure() {
 void DiscMaker::CopyLooseFiles(const Disc& disc) {
   for (const DiscFile& file : disc.files) {
     if (!file.loose) continue;
-    const std::string source = disc.source + file.name;
+    const std::string source = SourceOf(disc, file);
     const std::string target = disc.target + file.name;
     files_.MakeDirectories(ExcludeTrailingBackslash(ExtractFilePath(target)));
     if (!files_.CopyFileTo(source, target, /*fail_if_exists=*/false)) {
@@ -300,6 +340,11 @@ void DiscMaker::Write(uint32_t settings_time) {
       archive->SaveTo(out);
     }
     CopyLooseFiles(disc);
+    if (!setup_program_.empty() &&
+        !files_.CopyFileTo(setup_program_, disc.target + kSetupName, /*fail_if_exists=*/false)) {
+      throw KoruError(Format("%s: cannot copy to %s", setup_program_.c_str(),
+                             (disc.target + kSetupName).c_str()));
+    }
 
     // Read the disc back as the setup program will, so that a bad disc is caught here.
     TVrFileCollection check(context_.env);
@@ -408,7 +453,7 @@ void FillComponentSizes(TKoruInstallSet& settings, const std::vector<DiscSizes>&
 
 int RunMakeDisc(const std::vector<std::string>& raw, CommandContext& context) {
   static const CommandSyntax syntax{
-      "make-disc", kMakeDiscUsage, 2, 2, {"o", "separate", "separate-list"}, {"force"}};
+      "make-disc", kMakeDiscUsage, 2, 2, {"o", "separate", "separate-list", "setup"}, {"force"}};
   int exit_code = kExitOk;
   const auto args = ParseCommandLine(raw, syntax, context, &exit_code);
   if (!args) return exit_code;
@@ -433,7 +478,12 @@ int RunMakeDisc(const std::vector<std::string>& raw, CommandContext& context) {
     separate.AddListFile(context.env, ArgToPath(list));
   }
 
-  DiscMaker maker(context, LoadSettingsJson(context.env, settings_path), std::move(separate));
+  const std::string setup_program = ArgToPath(args->Value("setup").value_or(""));
+  if (!setup_program.empty() && !files.FileExists(setup_program)) {
+    throw KoruError(Format("%s: no such file", setup_program.c_str()));
+  }
+  DiscMaker maker(context, LoadSettingsJson(context.env, settings_path), std::move(separate),
+                  setup_program);
   maker.Plan(game_folder, out_folder);
   maker.Measure();
   maker.Write(files.GetFileDosTime(settings_path).value_or(0));

@@ -57,7 +57,8 @@ class InstallEntryTest : public ::testing::Test {
         ->WriteString("InstallPath", path);
   }
   std::string RegValue(const std::string& name) {
-    auto key = env_.registry().OpenKey(platform::RegistryRoot::kCurrentUser, kGameKey, false, false);
+    auto key =
+        env_.registry().OpenKey(platform::RegistryRoot::kCurrentUser, kGameKey, false, false);
     if (!key) return "<no key>";
     auto value = key->ReadValue(name);
     return value ? value->data : "<none>";
@@ -261,7 +262,8 @@ TEST_F(InstallEntryTest, ArchivesOnTheCommandLineInTheTrailerOrInTheResource) {
   {
     WriteArchive(env_, "D:\\res.dat", {{"install.dat", SettingsBytes()}});
     const std::string bytes = *env_.files().FileContents("D:\\res.dat");
-    env_.system().AddResource("", "DUMMY", "BINTYPE", std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    env_.system().AddResource("", "DUMMY", "BINTYPE",
+                              std::vector<uint8_t>(bytes.begin(), bytes.end()));
   }
   env_.system().HoldMutexElsewhere("リソース", true);
   Run();  // the resource's title is taken: ends silently, no menu

@@ -49,7 +49,8 @@ inline void WriteArchive(platform::Env& env, const std::string& path,
   TVrFileCollection collection(env);
   for (const auto& [name, content] : entries) {
     TVrFile& entry = collection.AddEntry(name);
-    entry.Content = std::make_unique<MemoryStream>(std::vector<uint8_t>(content.begin(), content.end()));
+    entry.Content =
+        std::make_unique<MemoryStream>(std::vector<uint8_t>(content.begin(), content.end()));
   }
   TKwBigFileStream out(env.files(), path, kModeCreate);
   collection.SaveTo(out);

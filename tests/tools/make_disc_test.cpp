@@ -176,5 +176,39 @@ TEST(ComponentTest, MediaByExtensionSubstringAndProgramForLooseFilesAndLibraries
   EXPECT_EQ(ComponentOf("noext", false), Component::kData);
 }
 
+TEST_F(MakeDiscTest, SetupProgramGoesOnTheDiscAndAmongTheLooseFiles) {
+  Put("C:\\setup.exe", "MZ setup");
+  Put("C:\\game\\game.exe", "MZ game");
+  PutSettings({{"Title", "t"}, {"ExtraFiles", {"game.exe"}}});
+  ASSERT_EQ(
+      Run("make-disc", {"C:/game", "C:/settings.json", "-o", "C:/disc", "--setup", "C:/setup.exe"}),
+      kExitOk)
+      << err_.str();
+  EXPECT_EQ(Contents("C:\\disc\\setup.exe"), "MZ setup");
+  EXPECT_EQ(Contents("C:\\disc\\install.exe"), "MZ setup");
+  EXPECT_EQ(LoadSettings("C:\\disc\\install.dat").ExtraFiles,
+            (std::vector<std::string>{"game.exe", "install.exe"}));
+  EXPECT_EQ(StoredSizes("C:\\disc\\game.dat").count("install.exe"), 0u);
+
+  // Unpacked in place: the uninstaller travels in the archive as a separate file.
+  PutSettings({{"Title", "t"}, {"ExtraFiles", {"game.exe"}}, {"ExtractFiles", true}});
+  ASSERT_EQ(Run("make-disc",
+                {"C:/game", "C:/settings.json", "-o", "C:/disc2", "--setup", "C:/setup.exe"}),
+            kExitOk)
+      << err_.str();
+  TVrFileCollection archive(env_);
+  archive.Open("C:\\disc2\\game.dat");
+  const int index = archive.IndexOf("install.exe");
+  ASSERT_GE(index, 0);
+  EXPECT_TRUE(archive.Entry(index).SeparateFile);
+  EXPECT_EQ(Contents("C:\\disc2\\setup.exe"), "MZ setup");
+
+  // The game folder may not bring its own.
+  Put("C:\\game\\install.exe", "MZ other");
+  EXPECT_NE(Run("make-disc",
+                {"C:/game", "C:/settings.json", "-o", "C:/disc3", "--setup", "C:/setup.exe"}),
+            kExitOk);
+}
+
 }  // namespace
 }  // namespace koru::tools
