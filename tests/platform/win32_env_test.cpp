@@ -47,5 +47,23 @@ TEST(Win32SystemTest, ShellFoldersHaveTheirPrefixForms) {
   EXPECT_EQ(&DefaultEnv(), &DefaultEnv());
 }
 
+TEST(Win32SystemTest, FoldersCodePage932CannotHoldComeInTheirShortForm) {
+  Win32Env env;
+  // A temporary folder below a user name with "é", as Windows hands it over.
+  const std::wstring base = win32::Wide(env.system().TempFolder()) + L"caf\u00E9 user";
+  ASSERT_TRUE(::CreateDirectoryW(base.c_str(), nullptr) ||
+              ::GetLastError() == ERROR_ALREADY_EXISTS);
+  wchar_t old_tmp[MAX_PATH] = {};
+  const DWORD had_tmp = ::GetEnvironmentVariableW(L"TMP", old_tmp, MAX_PATH);
+  ::SetEnvironmentVariableW(L"TMP", base.c_str());
+  const std::string temp = env.system().TempFolder();
+  ::SetEnvironmentVariableW(L"TMP", had_tmp > 0 ? old_tmp : nullptr);
+  EXPECT_EQ(temp.find('?'), std::string::npos) << temp;
+  EXPECT_TRUE(env.files().DirectoryExists(temp));
+  // A name that fits is kept as it is.
+  EXPECT_EQ(win32::NarrowPath(L"C:\\\u8868\u793A"), "C:\\表示");
+  ::RemoveDirectoryW(base.c_str());
+}
+
 }  // namespace
 }  // namespace koru::platform
