@@ -19,6 +19,20 @@ koru_wine_env() {
   export WINEDLLOVERRIDES=$overrides
 }
 
+# koru_wineprefix_fonts: the windows' design font "ＭＳ Ｐゴシック" (and its fixed-pitch
+# sibling) replaced by the IPA fonts of the same pitch, in the prefix of WINEPREFIX.
+# Without it Wine falls back to a fixed-pitch face, wider than the design's proportional
+# one, and long labels are clipped.
+koru_wineprefix_fonts() {
+  local reg=$WINEPREFIX/koru-fonts.reg
+  {
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+    printf '"ＭＳ Ｐゴシック"="IPAPGothic"\r\n"ＭＳ ゴシック"="IPAGothic"\r\n'
+  } | iconv -f UTF-8 -t UTF-16 >"$reg"
+  "$(koru_wine_loader "$WINEARCH")" regedit /S "$reg" </dev/null >/dev/null 2>&1 9>&- || true
+  rm -f "$reg"
+}
+
 # The Wine loader for an architecture: win32 or win64.
 koru_wine_loader() {
   if [[ $1 == win64 ]]; then
@@ -46,14 +60,18 @@ koru_default_wineprefix() {
 # they become real folders so that nothing a program does there reaches the host.
 koru_wineprefix_ensure() {
   local dir=$1 arch=$2
-  [[ -f $dir/.koru-ready ]] && return 0
+  [[ -f $dir/.koru-ready && -f $dir/.koru-fonts ]] && return 0
   mkdir -p "$(dirname "$dir")"
   (
     flock 9
-    [[ -f $dir/.koru-ready ]] && exit 0
-    rm -rf "$dir"
     koru_wine_env
     export WINEPREFIX=$dir WINEARCH=$arch
+    if [[ -f $dir/.koru-ready ]]; then
+      # A prefix made before the font replacements: add them in place.
+      [[ -f $dir/.koru-fonts ]] || { koru_wineprefix_fonts && touch "$dir/.koru-fonts"; }
+      exit 0
+    fi
+    rm -rf "$dir"
     "$(koru_wine_loader "$arch")" wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
     wineserver -w
     if [[ ! -d $dir/drive_c/windows ]]; then
@@ -65,7 +83,8 @@ koru_wineprefix_ensure() {
       rm -f "$link"
       mkdir -p "$link"
     done < <(find "$dir/drive_c/users" -mindepth 2 -maxdepth 2 -type l -print0)
-    touch "$dir/.koru-ready"
+    koru_wineprefix_fonts
+    touch "$dir/.koru-fonts" "$dir/.koru-ready"
   ) 9>"$dir.lock"
 }
 
