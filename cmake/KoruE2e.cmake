@@ -22,9 +22,12 @@ set(KORU_E2E_RUNNER ${PROJECT_SOURCE_DIR}/scripts/e2e-run)
 
 # The ctest fixture that makes the template prefix once per run and removes it afterwards.
 function(koru_e2e_prefix_fixture)
-  if(TEST e2e_prefix_template)
+  # Once per build: if(TEST) sees only the tests of the current folder.
+  get_property(made GLOBAL PROPERTY KORU_E2E_PREFIX_FIXTURE)
+  if(made)
     return()
   endif()
+  set_property(GLOBAL PROPERTY KORU_E2E_PREFIX_FIXTURE TRUE)
   set(arch win32)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(arch win64)
