@@ -60,9 +60,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   window_class.lpszClassName = L"KoruTrivialWindow";
   window_class.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
   ::RegisterClassW(&window_class);
-  HWND window = ::CreateWindowExW(0, L"KoruTrivialWindow", L"trivial", WS_OVERLAPPEDWINDOW,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, 265, 230, nullptr, nullptr,
-                                  instance, nullptr);
+  HWND window =
+      ::CreateWindowExW(0, L"KoruTrivialWindow", L"trivial", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                        CW_USEDEFAULT, 265, 230, nullptr, nullptr, instance, nullptr);
   ::ShowWindow(window, SW_SHOW);
   MSG message;
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {

@@ -60,8 +60,8 @@ TEST(SetupStart, StartMenuLayoutsAndTheDriveValue) {
     Shot(menu, "menu-no-runtimes");
     CloseMenu(app, menu);
   }
-  EXPECT_TEXT_EQ(e2e::ReadRegistryString(e2e::Hive::kCurrentUser, kGameKey, "CDDrive").value_or("?"),
-                 "D:");
+  EXPECT_TEXT_EQ(
+      e2e::ReadRegistryString(e2e::Hive::kCurrentUser, kGameKey, "CDDrive").value_or("?"), "D:");
 
   // Offered, with both setups on the disc: the design layout.
   WriteSettings("D:", R"("OfferRuntimeSetup": true)");
@@ -102,8 +102,8 @@ TEST(SetupStart, StartMenuLayoutsAndTheDriveValue) {
     App app = App::Start("D:\\setup\\setup.exe");
     CloseMenu(app, WaitForMenu(app));
   }
-  EXPECT_TEXT_EQ(e2e::ReadRegistryString(e2e::Hive::kCurrentUser, kGameKey, "CDDrive").value_or("?"),
-                 "");
+  EXPECT_TEXT_EQ(
+      e2e::ReadRegistryString(e2e::Hive::kCurrentUser, kGameKey, "CDDrive").value_or("?"), "");
 }
 
 TEST(SetupStart, GameStartWithItsExecutableGoneShowsTheShellsCode) {
@@ -197,8 +197,8 @@ TEST(SetupStart, SelfContainedProgramsFindTheirArchive) {
 TEST(SetupStart, DamagedBackgroundPictureEndsWithTheErrorBox) {
   e2e::CopyTree(Fixture("damaged-disc"), "D:");
   App app = App::Start("D:\\setup.exe");
-  const std::string text = e2e::Answer(
-      {.text = "", .caption = "アプリケーション エラー", .text_contains = true});
+  const std::string text =
+      e2e::Answer({.text = "", .caption = "アプリケーション エラー", .text_contains = true});
   EXPECT_FALSE(text.empty());
   EXPECT_EQ(app.WaitForExit(), 1u);
 }

@@ -1,11 +1,10 @@
-#include "e2e/launcher/launcher_support.h"
-
 #include <windows.h>
 
 #include <fstream>
 #include <sstream>
 
 #include "base/sjis.h"
+#include "e2e/launcher/launcher_support.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_text.h"
 
@@ -18,9 +17,7 @@ std::string Fixture(std::string_view name) {
   return e2e::HostPath(KORU_E2E_FIXTURES) + "\\" + std::string(name);
 }
 
-void PutSampleDisc(std::string_view folder) {
-  e2e::CopyTree(Fixture("sample-disc"), folder);
-}
+void PutSampleDisc(std::string_view folder) { e2e::CopyTree(Fixture("sample-disc"), folder); }
 
 void RunVfkit(const std::string& arguments) {
   e2e::App vfkit = e2e::App::Start(e2e::HostPath(KORU_VFKIT), {.arguments = arguments});
@@ -40,8 +37,7 @@ void WriteSettings(std::string_view folder, std::string_view extra_json_members)
   }
   const std::string json_path = std::string(folder) + "\\settings.json";
   e2e::WriteFileBytes(json_path, json);
-  RunVfkit("settings build \"" + json_path + "\" -o \"" + std::string(folder) +
-           "\\install.dat\"");
+  RunVfkit("settings build \"" + json_path + "\" -o \"" + std::string(folder) + "\\install.dat\"");
 }
 
 void SetGameValue(const std::string& name, const std::string& value) {
@@ -59,8 +55,8 @@ void SetGameValue(const std::string& name, const std::string& value) {
 std::vector<std::string> PendingDeletions() {
   std::vector<std::string> files;
   platform::win32::UniqueHkey key;
-  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
-                      0, KEY_QUERY_VALUE, key.receive()) != ERROR_SUCCESS) {
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0,
+                      KEY_QUERY_VALUE, key.receive()) != ERROR_SUCCESS) {
     return files;
   }
   DWORD size = 0;
