@@ -155,8 +155,7 @@ void Uninstaller::EnterDeletePage(TFormType& form) {
   env.system().SleepMs(kShortcutPauseMs);
   form.BringToFront();
 
-  // The directory list still shows the install folder; point it elsewhere so that it
-  // holds nothing there.
+  // The folder choice still shows the install folder, which is about to go.
   const std::string windows = env.system().WindowsFolder();
   if (!windows.empty()) view.SetText(kIdDrive, std::string(1, windows[0]));
   view.SetText(kIdDirectory, windows);
