@@ -1,6 +1,8 @@
 #include "launcher/win32/wizard_runner_win32.h"
 
+#include "wizard/combined_page_actions.h"
 #include "wizard/page_actions.h"
+#include "wizard/uninstaller.h"
 #include "wizard/win32/wizard_window_win32.h"
 
 namespace koru {
@@ -8,8 +10,10 @@ namespace koru {
 WizardRunner MakeWizardRunner(platform::Env& env, platform::UserInterface& ui) {
   return [&env, &ui](HWND owner, TKoruInstallSet& settings, TVrFileCollection* archive,
                      const std::vector<std::string>& arguments) {
-    NullPageActions actions;
-    RunWizardWindow(owner, env, ui, settings, archive, arguments, actions);
+    NullPageActions copy;
+    Uninstaller removal;
+    CombinedPageActions pages(copy, removal);
+    RunWizardWindow(owner, env, ui, settings, archive, arguments, pages);
   };
 }
 
