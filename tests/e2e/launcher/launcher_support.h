@@ -22,8 +22,8 @@ std::string Fixture(std::string_view name);
 void PutSampleDisc(std::string_view folder);
 // Runs the Windows build's vfkit with these arguments; fails the test unless it exits 0.
 void RunVfkit(const std::string& arguments);
-// Writes folder\install.dat from the sample's settings with the given JSON members
-// replaced or added (UTF-8 text such as u8R"("BackImageLayout": 2)").
+// Writes folder\install.dat from the sample disc's settings with the given JSON members
+// replaced or added (ASCII text such as R"("BackImageLayout": 2)").
 void WriteSettings(std::string_view folder, std::string_view extra_json_members);
 // Sets a string value of the game's key (HKEY_CURRENT_USER).
 void SetGameValue(const std::string& name, const std::string& value);

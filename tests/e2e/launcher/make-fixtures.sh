@@ -2,6 +2,8 @@
 # Makes the discs and programs the setup program's scenarios start from, with the Windows
 # build's own vfkit (run through the build's emulator) and the build itself:
 #   OUT/sample-disc/      the sample game's disc, with setup.exe and install.exe
+#   OUT/sample-settings.json  that disc's install.dat as JSON (sizes measured), from which
+#                         scenarios write variants
 #   OUT/damaged-disc/     the same with a background picture that cannot be decoded
 #   OUT/setup_sfx.exe     the setup program carrying the disc's archive appended
 #   OUT/setup_resource.exe  the setup program carrying it as its resource DUMMY
@@ -22,6 +24,8 @@ rm -rf "$out"
 mkdir -p "$out"
 run_vfkit make-disc "$(winpath "$sample/game")" "$(winpath "$sample/settings.json")" \
   -o "$(winpath "$out/sample-disc")" --setup "$(winpath "$setup")"
+
+run_vfkit settings show "$(winpath "$out/sample-disc/install.dat")" >"$out/sample-settings.json"
 
 game=$(mktemp -d "${TMPDIR:-/tmp}/koru-damaged.XXXXXX")
 trap 'rm -rf "$game"' EXIT
