@@ -80,6 +80,8 @@ create() {
   mkdir -p "$dir"
   koru_wine_env
   export WINEPREFIX=$dir WINEARCH=$arch
+  # No display: the template is made while other tests use the suite's X server.
+  unset DISPLAY
   "$loader" wineboot -i </dev/null >/dev/null 2>&1 || true
   if [[ ! -d $dir/drive_c/windows ]]; then
     log "wine could not create the prefix $dir"
