@@ -80,6 +80,8 @@ create() {
   mkdir -p "$dir"
   koru_wine_env
   export WINEPREFIX=$dir WINEARCH=$arch
+  # No display: the template is made while other tests use the suite's X server.
+  unset DISPLAY
   "$loader" wineboot -i </dev/null >/dev/null 2>&1 || true
   if [[ ! -d $dir/drive_c/windows ]]; then
     log "wine could not create the prefix $dir"
@@ -91,6 +93,12 @@ create() {
     rm -f "$link"
     mkdir -p "$link"
   done < <(find "$dir/drive_c/users" -mindepth 2 -maxdepth 2 -type l -print0)
+  # This Wine reads its own fonts from C:\windows\Fonts, where wineboot left no Marlett:
+  # the title bars' buttons would show letters instead of their symbols.
+  local marlett=/usr/share/wine/fonts/marlett.ttf
+  if [[ -f $marlett && ! -e $dir/drive_c/windows/Fonts/marlett.ttf ]]; then
+    cp "$marlett" "$dir/drive_c/windows/Fonts/"
+  fi
   settings_reg | sed 's/$/\r/' | iconv -f UTF-8 -t UTF-16 >"$dir/drive_c/koru-e2e.reg"
   "$loader" regedit /S 'C:\koru-e2e.reg' </dev/null >/dev/null 2>&1
   rm -f "$dir/drive_c/koru-e2e.reg"
@@ -100,6 +108,10 @@ create() {
     log "the settings did not reach the registry of $dir"
     exit 1
   fi
+  # Shared with every scenario's prefix as hard links (e2e-run): read-only, so that a
+  # program overwriting a system file fails as on a protected Windows instead of changing
+  # the template under the other scenarios.
+  find "$dir" -type f -iregex "$KORU_E2E_SHARED_FILES" -exec chmod a-w {} +
   touch "$dir/.koru-ready" "$dir/.koru-e2e-ready"
   log "template $dir ($arch, LANG=${LANG:-unset}) made in $((SECONDS - t0)) s," \
     "$(du -sm "$dir" | cut -f1) MB"

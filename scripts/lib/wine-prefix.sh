@@ -100,3 +100,7 @@ koru_wine_session() {
     fi
   ) 9>"$WINEPREFIX.session.lock"
 }
+
+# Files of a prefix that Wine only reads (its programs and libraries, code page tables): the
+# end-to-end scenarios share them with their template as hard links (find -iregex).
+readonly KORU_E2E_SHARED_FILES='.*\.\(dll\|exe\|sys\|nls\|drv\|ocx\|acm\|cpl\|tlb\|ax\|ds\|com\|msstyles\)'

@@ -18,9 +18,25 @@ namespace {
 std::string folder;  // chosen on first use, or by SetScreenshotFolder
 int shots_taken = 0;
 
+// A window found a moment ago may not be painted yet (its process paints when its queue is
+// empty, and Wine hands the drawing to the X server after that): let every visible window's
+// thread answer twice, with pauses, before the screen is read.
+void LetWindowsPaint() {
+  for (int round = 0; round < 2; ++round) {
+    for (const Window& window : Window::All()) {
+      if (!window.Visible()) continue;
+      DWORD_PTR ignored = 0;
+      ::SendMessageTimeoutW(window.handle(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, /*timeout=*/1000,
+                            &ignored);
+    }
+    ::Sleep(150);
+  }
+}
+
 // Copies a rectangle of the screen. Wine's screen DC reads the X server, and with the
 // virtual desktop the whole desktop window, so windows of every process are in it.
 koru::PngPicture Grab(const Rect& area) {
+  LetWindowsPaint();
   koru::PngPicture picture;
   picture.width = area.width();
   picture.height = area.height();
