@@ -10,8 +10,8 @@
 #   bootstrap.sh --x64      also the libraries of the mingw-x64 build, whatever the road
 #
 # The road (scripts/lib/windows-road.sh): a machine whose kernel cannot run 32-bit programs
-# tests the mingw-x64 build; KORU_WINDOWS_ROAD=x64 forces that. A missing or broken wine32
-# fails bootstrap.
+# tests the mingw-x64 build and gets no wine32; KORU_WINDOWS_ROAD=x64 forces that road. On a
+# machine that can run 32-bit programs a missing or broken wine32 fails bootstrap.
 # Environment: KORU_CACHE_DIR (default /var/cache/korusetup as root, else ~/.cache/korusetup).
 set -euo pipefail
 
@@ -42,8 +42,15 @@ readonly RECIPE=1
 native_packages=(g++ cmake ninja-build zlib1g-dev libjpeg62-turbo-dev libpng-dev
   nlohmann-json3-dev googletest libgtest-dev libbenchmark-dev clang-format dpkg-dev locales)
 windows_packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools libz-mingw-w64-dev
-  wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils imagemagick fonts-ipafont-gothic
-  nasm)
+  wine wine64 fonts-wine xvfb xauth x11-utils imagemagick fonts-ipafont-gothic nasm)
+# wine32 only where the kernel can run it: elsewhere it is useless, and its i386 packages
+# may not even be installable (an i386 index of a mirror in the middle of a sync).
+want_wine32=1
+if ! koru_kernel_runs_32bit; then
+  want_wine32=0
+else
+  windows_packages+=(wine32:i386)
+fi
 locales_wanted=("ja_JP.UTF-8 UTF-8" "en_US.UTF-8 UTF-8")
 
 log() { printf '[bootstrap] %s\n' "$*"; }
@@ -161,7 +168,7 @@ apt_update() {
   fi
 }
 
-if ((want_windows)) && ! dpkg --print-foreign-architectures | grep -qx i386; then
+if ((want_windows && want_wine32)) && ! dpkg --print-foreign-architectures | grep -qx i386; then
   log "adding the i386 architecture (for wine32)"
   as_root dpkg --add-architecture i386
 fi

@@ -7,10 +7,37 @@
 # 32-bit loader is a broken installation and must not fall back silently.
 #
 # KORU_WINDOWS_ROAD=x64 (or i686) forces a road; empty or "auto" probes.
+#
+# Before Wine is installed the kernel itself is asked (koru_kernel_runs_32bit): a machine
+# that cannot run 32-bit code does not need wine32 at all, so bootstrap does not install it
+# there (its i386 packages may not even be installable). On a machine that can, a missing
+# wine32 stays a loud failure.
 
 # The 32-bit loader itself, not the /usr/bin/wine wrapper: the wrapper falls back to the
 # 64-bit loader when wine32 is missing, which would hide exactly what we look for.
 readonly KORU_WINE32_LOADER=/usr/lib/wine/wine
+
+# The smallest 32-bit Linux program there is: an ELF header, one segment and the exit
+# system call (exit code 0). 93 bytes, written by our own code, base64.
+readonly KORU_TINY_ELF32=f0VMRgEBAQAAAAAAAAAAAAIAAwABAAAAVIAECDQAAAAAAAAAAAAAADQAIAABAAAAAAAAAAEAAAAAAAAAAIAECACABAhdAAAAXQAAAAUAAAAAEAAAuAEAAAAx282A
+
+# koru_kernel_runs_32bit: returns 1 only when the kernel refuses 32-bit programs ("Exec
+# format error"); any other outcome counts as able, so that a doubtful probe installs
+# wine32 rather than skipping it.
+koru_kernel_runs_32bit() {
+  local probe out rc=0
+  probe=$(mktemp "${TMPDIR:-/tmp}/koru-elf32.XXXXXX")
+  base64 -d <<<"$KORU_TINY_ELF32" >"$probe"
+  chmod +x "$probe"
+  out=$("$probe" 2>&1 </dev/null) || rc=$?
+  # bash reports the kernel's refusal itself, with exit code 126.
+  if ((rc == 126)) && [[ $out == *"Exec format error"* || $out == *"cannot execute binary file"* ]]; then
+    rm -f "$probe"
+    return 1
+  fi
+  rm -f "$probe"
+  return 0
+}
 
 # koru_windows_road: sets KORU_ROAD (i686 or x64), KORU_ROAD_PRESET (mingw-i686 or
 # mingw-x64), KORU_ROAD_ARCH (win32 or win64) and KORU_ROAD_REASON (why). Returns 1 with
@@ -24,19 +51,25 @@ koru_windows_road() {
       ;;
     auto)
       if [[ ! -e $KORU_WINE32_LOADER ]]; then
-        KORU_ROAD_REASON="$KORU_WINE32_LOADER is missing: wine32 is not installed (scripts/bootstrap.sh installs it)"
-        return 1
-      fi
-      out=$("$KORU_WINE32_LOADER" --version 2>&1 </dev/null) || rc=$?
-      if ((rc == 0)); then
-        KORU_ROAD=i686
-        KORU_ROAD_REASON="the 32-bit Wine loader runs ($out)"
-      elif [[ $out == *"Exec format error"* ]]; then
+        # Without wine32: right only where the kernel could not run it anyway.
+        if koru_kernel_runs_32bit; then
+          KORU_ROAD_REASON="$KORU_WINE32_LOADER is missing: wine32 is not installed (scripts/bootstrap.sh installs it)"
+          return 1
+        fi
         KORU_ROAD=x64
-        KORU_ROAD_REASON="this kernel cannot run 32-bit programs ($KORU_WINE32_LOADER: Exec format error)"
+        KORU_ROAD_REASON="this kernel cannot run 32-bit programs (a 32-bit test program: Exec format error), so wine32 is not needed"
       else
-        KORU_ROAD_REASON="the 32-bit Wine loader is broken (exit $rc): ${out:-no output}"
-        return 1
+        out=$("$KORU_WINE32_LOADER" --version 2>&1 </dev/null) || rc=$?
+        if ((rc == 0)); then
+          KORU_ROAD=i686
+          KORU_ROAD_REASON="the 32-bit Wine loader runs ($out)"
+        elif [[ $out == *"Exec format error"* ]]; then
+          KORU_ROAD=x64
+          KORU_ROAD_REASON="this kernel cannot run 32-bit programs ($KORU_WINE32_LOADER: Exec format error)"
+        else
+          KORU_ROAD_REASON="the 32-bit Wine loader is broken (exit $rc): ${out:-no output}"
+          return 1
+        fi
       fi
       ;;
     *)
