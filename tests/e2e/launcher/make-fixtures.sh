@@ -5,6 +5,13 @@
 #   OUT/sample-settings.json  that disc's install.dat as JSON (sizes measured), from which
 #                         scenarios write variants
 #   OUT/damaged-disc/     the same with a background picture that cannot be decoded
+#   OUT/two-discs/disc1, disc2  the sample split over two discs (DiscCount 2)
+#   OUT/extract-disc/     the sample unpacked in place (ExtractFiles: loose files travel in
+#                         game.dat as separate files)
+#   OUT/windows-disc/     the sample copied into the Windows folder (InstallType 2)
+#   OUT/update-disc/      an update of the sample (UpdateMode): a changed data file, a new one
+#   OUT/exe-game/game.exe the sample's game.exe carrying the sample's archive appended, as a
+#                         game installed without setup
 #   OUT/setup_sfx.exe     the setup program carrying the disc's archive appended
 #   OUT/setup_resource.exe  the setup program carrying it as its resource DUMMY
 #
@@ -22,17 +29,62 @@ run_vfkit() { "${emulator[@]}" "$vfkit" "$@" </dev/null; }
 
 rm -rf "$out"
 mkdir -p "$out"
-run_vfkit make-disc "$(winpath "$sample/game")" "$(winpath "$sample/settings.json")" \
-  -o "$(winpath "$out/sample-disc")" --setup "$(winpath "$setup")"
-
-run_vfkit settings show "$(winpath "$out/sample-disc/install.dat")" >"$out/sample-settings.json"
-
-game=$(mktemp -d "${TMPDIR:-/tmp}/koru-damaged.XXXXXX")
+# The sample game with its game.exe a real program of ours.
+game=$(mktemp -d "${TMPDIR:-/tmp}/koru-sample.XXXXXX")
 trap 'rm -rf "$game"' EXIT
 cp -r "$sample/game/." "$game/"
+cp "$build/tests/e2e/sample_game/game.exe" "$game/game.exe"
+run_vfkit make-disc "$(winpath "$game")" "$(winpath "$sample/settings.json")" \
+  -o "$(winpath "$out/sample-disc")" --setup "$(winpath "$setup")"
+run_vfkit settings show "$(winpath "$out/sample-disc/install.dat")" >"$out/sample-settings.json"
+
 printf 'Mura107 this is no picture' >"$game/graphics/back.mur"
 run_vfkit make-disc "$(winpath "$game")" "$(winpath "$sample/settings.json")" \
   -o "$(winpath "$out/damaged-disc")" --setup "$(winpath "$setup")"
+
+# Settings variants: the sample's JSON with fields replaced.
+variant() {  # variant NAME SED-EXPRESSIONS...
+  local name=$1
+  shift
+  local args=()
+  for expression in "$@"; do args+=(-e "$expression"); done
+  sed "${args[@]}" "$sample/settings.json" >"$out/$name.json"
+}
+make_disc() {  # make_disc GAME-FOLDER SETTINGS-NAME OUT-NAME
+  run_vfkit make-disc "$(winpath "$1")" "$(winpath "$out/$2.json")" -o "$(winpath "$out/$3")" \
+    --setup "$(winpath "$setup")"
+}
+cp "$build/tests/e2e/sample_game/game.exe" "$game/game.exe"
+cp "$sample/game/graphics/back.mur" "$game/graphics/back.mur"
+
+# Two discs: the program and the scenario on the first, the media on the second.
+split=$(mktemp -d "${TMPDIR:-/tmp}/koru-split.XXXXXX")
+mkdir -p "$split/disc1" "$split/disc2"
+cp -r "$game/." "$split/disc1/"
+mv "$split/disc1/sound" "$split/disc1/movie" "$split/disc2/"
+variant two-discs 's/"DiscCount": 1/"DiscCount": 2/' 's/\[0\]/[0, 0]/'
+make_disc "$split" two-discs two-discs
+rm -rf "$split"
+
+variant extract 's/"ExtractFiles": false/"ExtractFiles": true/'
+make_disc "$game" extract extract-disc
+variant windows 's/"InstallType": 0/"InstallType": 2/'
+make_disc "$game" windows windows-disc
+
+update=$(mktemp -d "${TMPDIR:-/tmp}/koru-update.XXXXXX")
+mkdir -p "$update/data"
+printf '[display]\r\nwidth=1024\r\nheight=768\r\n' >"$update/data/config.ini"
+printf 'パッチ 1.1\r\n' | iconv -f UTF-8 -t CP932 >"$update/data/patch.txt"
+cp "$game/readme.txt" "$update/readme.txt"
+variant update 's/"UpdateMode": false/"UpdateMode": true/' 's/"ExtraFiles": \[[^]]*\]/"ExtraFiles": ["readme.txt"]/'
+grep -q '"UpdateMode"' "$out/update.json" || sed -i 's/^{/{"UpdateMode": true,/' "$out/update.json"
+make_disc "$update" update update-disc
+rm -rf "$update"
+
+# A game installed without setup: its executable carries its archive.
+mkdir -p "$out/exe-game"
+run_vfkit sfx "$(winpath "$game/game.exe")" "$(winpath "$out/sample-disc/game.dat")" \
+  -o "$(winpath "$out/exe-game/game.exe")"
 
 run_vfkit sfx "$(winpath "$setup")" "$(winpath "$out/sample-disc/game.dat")" \
   -o "$(winpath "$out/setup_sfx.exe")"
