@@ -249,6 +249,41 @@ TYPED_TEST(EnvSuite, Move_RenamesButNeverReplaces) {
   EXPECT_FALSE(this->files().MoveFileTo(this->At("moved"), this->At("moved\\inside")));
 }
 
+TYPED_TEST(EnvSuite, MoveOver_ReplacesAFileButNotWhatWindowsProtects) {
+  const std::string fresh = this->At("fresh.tmp");
+  const std::string target = this->At("target.dat");
+  this->Put(fresh, "new");
+  ASSERT_TRUE(this->files().MoveFileOver(fresh, target));  // no target yet: a plain move
+  EXPECT_EQ(this->Get(target), "new");
+  this->Put(fresh, "newer");
+  ASSERT_TRUE(this->files().MoveFileOver(fresh, this->At("TARGET.DAT")));
+  EXPECT_FALSE(this->files().FileExists(fresh));
+  EXPECT_EQ(this->Get(target), "newer");
+  ASSERT_EQ(this->Names(this->base_).size(), 1u);
+
+  // Refused: the old target stays whole and the source stays where it was.
+  this->Put(fresh, "refused");
+  {
+    auto open = this->files().OpenFile(
+        target, Options(FileAccess::kRead, FileDisposition::kOpenExisting, FileShare::kReadWrite));
+    EXPECT_FALSE(this->files().MoveFileOver(fresh, target));
+  }
+  {
+    auto open = this->files().OpenFile(
+        fresh, Options(FileAccess::kRead, FileDisposition::kOpenExisting, FileShare::kReadWrite));
+    EXPECT_FALSE(this->files().MoveFileOver(fresh, target));
+  }
+  ASSERT_TRUE(this->files().SetAttributes(target, kAttrReadOnly));
+  EXPECT_FALSE(this->files().MoveFileOver(fresh, target));
+  ASSERT_TRUE(this->files().SetAttributes(target, kAttrArchive));
+  ASSERT_TRUE(this->files().MakeDirectory(this->At("dir")));
+  EXPECT_FALSE(this->files().MoveFileOver(fresh, this->At("dir")));
+  EXPECT_FALSE(this->files().MoveFileOver(this->At("dir"), this->At("other")));
+  EXPECT_FALSE(this->files().MoveFileOver(this->At("none"), target));
+  EXPECT_EQ(this->Get(target), "newer");
+  EXPECT_EQ(this->Get(fresh), "refused");
+}
+
 TYPED_TEST(EnvSuite, Folders_MakeSeveralLevelsAndRemoveOnlyWhenEmpty) {
   const std::string deep = this->At("one\\two\\three");
   EXPECT_FALSE(this->files().MakeDirectory(deep));

@@ -260,6 +260,18 @@ bool Win32FileSystem::MoveFileTo(const std::string& source, const std::string& t
   return ::MoveFileExW(Wide(source).c_str(), Wide(target).c_str(), MOVEFILE_COPY_ALLOWED) != 0;
 }
 
+bool Win32FileSystem::MoveFileOver(const std::string& source, const std::string& target) {
+  // MoveFileEx would also rename a folder; only files are meant here.
+  const DWORD attributes = ::GetFileAttributesW(Wide(source).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return false;
+  }
+  // Without MOVEFILE_COPY_ALLOWED a move never copies, so the replacement is one rename;
+  // write-through makes it reach the disc before the call returns.
+  return ::MoveFileExW(Wide(source).c_str(), Wide(target).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 bool Win32FileSystem::RemoveFile(const std::string& path) {
   return ::DeleteFileW(Wide(path).c_str()) != 0;
 }
