@@ -266,6 +266,13 @@ bool Win32FileSystem::MoveFileOver(const std::string& source, const std::string&
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return false;
   }
+  // Windows refuses to replace a read-only file, Wine does not: the rule is kept here.
+  const DWORD target_attributes = ::GetFileAttributesW(Wide(target).c_str());
+  if (target_attributes != INVALID_FILE_ATTRIBUTES &&
+      (target_attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
   // Without MOVEFILE_COPY_ALLOWED a move never copies, so the replacement is one rename;
   // write-through makes it reach the disc before the call returns.
   return ::MoveFileExW(Wide(source).c_str(), Wide(target).c_str(),
