@@ -4,15 +4,20 @@
 # ship for mingw (libjpeg-turbo, libpng, GoogleTest) into a cache outside the source tree.
 # Safe to run again: whatever is already in place is skipped, so a second run takes a second.
 #
-#   bootstrap.sh            everything for the native and the mingw-i686 builds
+#   bootstrap.sh            everything for the native and the mingw-i686 builds, and the
+#                           mingw-x64 libraries too where the x64 road is taken
 #   bootstrap.sh --native   only what the native builds need
-#   bootstrap.sh --x64      also the libraries of the optional mingw-x64 build
+#   bootstrap.sh --x64      also the libraries of the mingw-x64 build, whatever the road
 #
+# The road (scripts/lib/windows-road.sh): a machine whose kernel cannot run 32-bit programs
+# tests the mingw-x64 build; KORU_WINDOWS_ROAD=x64 forces that. A missing or broken wine32
+# fails bootstrap.
 # Environment: KORU_CACHE_DIR (default /var/cache/korusetup as root, else ~/.cache/korusetup).
 set -euo pipefail
 
 here=$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")
 repo=$(dirname "$here")
+source "$here/lib/windows-road.sh"
 
 want_windows=1
 arches=(i686)
@@ -21,7 +26,7 @@ for arg in "$@"; do
     --native) want_windows=0 ;;
     --x64) arches+=(x86_64) ;;
     -h | --help)
-      sed -n '2,12p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+      sed -n '2,16p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
       exit 0
       ;;
     *)
@@ -205,6 +210,13 @@ fi
   log "done (native only)"
   exit 0
 }
+
+# Wine is installed now: the road decides whether the x64 libraries are needed too.
+koru_windows_road || die "$KORU_ROAD_REASON"
+log "$(koru_windows_road_line)"
+if [[ $KORU_ROAD == x64 && " ${arches[*]} " != *" x86_64 "* ]]; then
+  arches+=(x86_64)
+fi
 
 # fetch_source SOURCE BINARY: unpacks the Debian source of SOURCE in the current folder:
 # the version of the installed BINARY package, or else the newest version the archive can

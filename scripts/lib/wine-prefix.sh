@@ -1,6 +1,12 @@
 # Wine prefixes for running our Windows programs. Sourced by wine-run and test-windows.sh.
 
-# Settings every Wine call of ours uses: no debug noise, no Mono/Gecko install prompts.
+# Builtin programs that must never run in a test prefix: the menu builder writes desktop
+# entries and menus into the Unix home for every shortcut, the browser hands URLs and files
+# to the host's own programs.
+readonly KORU_WINE_HOST_REACHERS="winemenubuilder.exe,winebrowser.exe=d"
+
+# Settings every Wine call of ours uses: no debug noise, no Mono/Gecko install prompts, and
+# nothing that reaches the host (always added, whatever the caller's overrides).
 koru_wine_env() {
   # Wine refuses to start without a home folder (CI environments may lack HOME).
   if [[ -z ${HOME:-} ]]; then
@@ -8,7 +14,23 @@ koru_wine_env() {
     export HOME
   fi
   export WINEDEBUG="${WINEDEBUG:--all}"
-  export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+  local overrides=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+  [[ $overrides == *"$KORU_WINE_HOST_REACHERS"* ]] || overrides+=";$KORU_WINE_HOST_REACHERS"
+  export WINEDLLOVERRIDES=$overrides
+}
+
+# koru_wineprefix_fonts: the windows' design font "ＭＳ Ｐゴシック" (and its fixed-pitch
+# sibling) replaced by the IPA fonts of the same pitch, in the prefix of WINEPREFIX.
+# Without it Wine falls back to a fixed-pitch face, wider than the design's proportional
+# one, and long labels are clipped.
+koru_wineprefix_fonts() {
+  local reg=$WINEPREFIX/koru-fonts.reg
+  {
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+    printf '"ＭＳ Ｐゴシック"="IPAPGothic"\r\n"ＭＳ ゴシック"="IPAGothic"\r\n'
+  } | iconv -f UTF-8 -t UTF-16 >"$reg"
+  "$(koru_wine_loader "$WINEARCH")" regedit /S "$reg" </dev/null >/dev/null 2>&1 9>&- || true
+  rm -f "$reg"
 }
 
 # The Wine loader for an architecture: win32 or win64.
@@ -34,18 +56,22 @@ koru_default_wineprefix() {
 }
 
 # koru_wineprefix_ensure DIR ARCH: creates the prefix DIR once (locked against parallel
-# callers). A new prefix links the user's Desktop, Documents, ... to the Unix home folder;
+# callers; koru_wine_env's overrides are in force from wineboot on). A new prefix links the user's Desktop, Documents, ... to the Unix home folder;
 # they become real folders so that nothing a program does there reaches the host.
 koru_wineprefix_ensure() {
   local dir=$1 arch=$2
-  [[ -f $dir/.koru-ready ]] && return 0
+  [[ -f $dir/.koru-ready && -f $dir/.koru-fonts ]] && return 0
   mkdir -p "$(dirname "$dir")"
   (
     flock 9
-    [[ -f $dir/.koru-ready ]] && exit 0
-    rm -rf "$dir"
     koru_wine_env
     export WINEPREFIX=$dir WINEARCH=$arch
+    if [[ -f $dir/.koru-ready ]]; then
+      # A prefix made before the font replacements: add them in place.
+      [[ -f $dir/.koru-fonts ]] || { koru_wineprefix_fonts && touch "$dir/.koru-fonts"; }
+      exit 0
+    fi
+    rm -rf "$dir"
     "$(koru_wine_loader "$arch")" wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
     wineserver -w
     if [[ ! -d $dir/drive_c/windows ]]; then
@@ -57,7 +83,8 @@ koru_wineprefix_ensure() {
       rm -f "$link"
       mkdir -p "$link"
     done < <(find "$dir/drive_c/users" -mindepth 2 -maxdepth 2 -type l -print0)
-    touch "$dir/.koru-ready"
+    koru_wineprefix_fonts
+    touch "$dir/.koru-fonts" "$dir/.koru-ready"
   ) 9>"$dir.lock"
 }
 

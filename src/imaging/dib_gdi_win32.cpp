@@ -45,4 +45,17 @@ bool DrawDIBOnDC(HDC dc, int x, int y, int width, int height, const TDIB& dib) {
   return lines > 0;
 }
 
+bool DrawDIBPartOnDC(HDC dc, int x, int y, const TDIB& dib, int source_x, int source_y, int width,
+                     int height) {
+  if (dib.Empty() || width <= 0 || height <= 0) return false;
+  TDIBBitmapInfo info = MakeBitmapInfo(dib);
+  // Only the part's rows, top-down from its first: a source y of 0 within them leaves no
+  // doubt about which end GDI counts rows from.
+  info.header.biHeight = -height;
+  info.header.biSizeImage = static_cast<DWORD>(dib.RowLength() * static_cast<size_t>(height));
+  const int lines = StretchDIBits(dc, x, y, width, height, source_x, /*ySrc=*/0, width, height,
+                                  dib.ScanLine(source_y), info.get(), DIB_RGB_COLORS, SRCCOPY);
+  return lines > 0;
+}
+
 }  // namespace koru

@@ -31,4 +31,10 @@ TDIBBitmapInfo MakeBitmapInfo(const TDIB& dib);
 // drew the rows (false for an empty picture).
 bool DrawDIBOnDC(HDC dc, int x, int y, int width, int height, const TDIB& dib);
 
+// Draws the part (source_x, source_y, width, height) of the picture unscaled at (x, y),
+// handing GDI only the rows of that part, so that a large picture of which a window shows
+// a corner costs what the corner costs. REQUIRES: the part lies inside the picture.
+bool DrawDIBPartOnDC(HDC dc, int x, int y, const TDIB& dib, int source_x, int source_y, int width,
+                     int height);
+
 }  // namespace koru

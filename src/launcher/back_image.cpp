@@ -40,14 +40,21 @@ void PaintBackImage(const TKoruInstallSet& settings, TVrFileCollection& archive,
   TMuraFrameList frames(settings.ImageSeed);
   frames.LoadFromStream(stream, /*first_frame_only=*/true, /*keep_layers=*/false,
                         /*finish=*/false);
+  TDIBSurface& frame = frames.GetFrame(0).Surface;
   TDIBSurface converted;
-  const TDIBSurface& picture = AsTrueColour(frames.GetFrame(0).Surface, converted);
+  const TDIBSurface& picture = AsTrueColour(frame, converted);
 
   switch (settings.BackImageLayout) {
     case kLayoutCentred:
     case kLayoutStretched:
-      bitmap.SetSize(picture.Width(), picture.Height(), 24);
-      bitmap.CopyImage(0, 0, picture);
+      // The bitmap is the picture: a 24-bit frame is taken over rather than copied.
+      if (&picture == &frame) {
+        bitmap = std::move(frame);
+        bitmap.FreeAlpha();
+      } else {
+        bitmap.SetSize(picture.Width(), picture.Height(), 24);
+        bitmap.CopyImage(0, 0, picture);
+      }
       if (settings.BackImageLayout == kLayoutStretched) {
         box.SetStretch(true);
       } else {

@@ -1,5 +1,7 @@
 #include "launcher/win32/background_paint_win32.h"
 
+#include <algorithm>
+
 #include "imaging/dib_gdi_win32.h"
 #include "platform/win32/gdi_handles.h"
 
@@ -20,9 +22,19 @@ void PaintGradient(HDC dc, const TGradBox& box, int width, int height) {
 void PaintPictureBox(HDC dc, const TDXPaintBox& box) {
   const std::optional<TDXPaintBox::Placement> place = box.ComputePlacement();
   if (!place) return;
-  // Scaled pictures are averaged rather than thinned out.
-  if (place->scaled) ::SetStretchBltMode(dc, HALFTONE);
-  DrawDIBOnDC(dc, place->x, place->y, place->width, place->height, box.DIB());
+  if (place->scaled) {
+    DrawDIBOnDC(dc, place->x, place->y, place->width, place->height, box.DIB());
+    return;
+  }
+  // Unscaled: only the part inside the box (a centred picture larger than the box shows
+  // its middle).
+  const int left = std::max(place->x, 0);
+  const int top = std::max(place->y, 0);
+  const int right = std::min(place->x + place->width, box.ClientWidth());
+  const int bottom = std::min(place->y + place->height, box.ClientHeight());
+  if (right <= left || bottom <= top) return;
+  DrawDIBPartOnDC(dc, left, top, box.DIB(), left - place->x, top - place->y, right - left,
+                  bottom - top);
 }
 
 }  // namespace koru

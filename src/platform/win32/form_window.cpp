@@ -557,6 +557,10 @@ void FormWindow::BringToFront() { ::SetForegroundWindow(hwnd_); }
 // --- The folder choice ----------------------------------------------------------------
 
 void FormWindow::FillDirectoryList(Control& list) {
+  // Like the classic directory list, the list makes its folder the process's current one:
+  // a folder the user moved away from (the install folder during a removal) is then no
+  // longer held in use and can be removed.
+  if (!list.folder.empty()) ::SetCurrentDirectoryW(Wide(list.folder).c_str());
   ::SendMessageW(list.window, WM_SETREDRAW, FALSE, 0);
   ::SendMessageW(list.window, LB_RESETCONTENT, 0, 0);
   list.item_paths.clear();

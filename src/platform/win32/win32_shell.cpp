@@ -78,7 +78,7 @@ std::optional<ShellLinkFields> Win32Shell::LoadShellLink(const std::string& link
   if (FAILED(object.file->Load(Wide(link_path).c_str(), STGM_READ))) return std::nullopt;
   ShellLinkFields fields;
   wchar_t buffer[INFOTIPSIZE] = {};
-  if (SUCCEEDED(object.link->GetPath(buffer, MAX_PATH, /*data=*/nullptr, SLGP_RAWPATH))) {
+  if (SUCCEEDED(object.link->GetPath(buffer, MAX_PATH, /*data=*/nullptr, 0))) {
     fields.target = Narrow(buffer);
   }
   buffer[0] = L'\0';
