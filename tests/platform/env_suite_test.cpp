@@ -154,6 +154,38 @@ TYPED_TEST(EnvSuite, File_SharingRefusesWritersWhileReadersDenyThem) {
       KoruError);
 }
 
+// Sizes and positions an open file keeps for itself must follow its own writes and
+// truncations, and another handle's writes where the file shares writing.
+TYPED_TEST(EnvSuite, File_SizeAndPositionFollowEveryWriter) {
+  const std::string path = this->At("grow.dat");
+  auto own = this->files().OpenFile(
+      path, Options(FileAccess::kReadWrite, FileDisposition::kCreateAlways, FileShare::kNone));
+  EXPECT_EQ(own->GetSize(), 0);
+  own->WriteExact("abcdef", 6);
+  EXPECT_EQ(own->GetSize(), 6);
+  own->SetSize(3);
+  EXPECT_EQ(own->GetSize(), 3);
+  own->SetPosition(1);
+  char got[4] = {};
+  EXPECT_EQ(own->Read(got, 4), 2);
+  own->SetPosition(5);  // beyond the end: a write there extends
+  own->WriteExact("z", 1);
+  EXPECT_EQ(own->GetSize(), 6);
+  own.reset();
+
+  auto reader = this->files().OpenFile(
+      path, Options(FileAccess::kRead, FileDisposition::kOpenExisting, FileShare::kReadWrite));
+  EXPECT_EQ(reader->GetSize(), 6);
+  auto writer = this->files().OpenFile(
+      path, Options(FileAccess::kWrite, FileDisposition::kOpenExisting, FileShare::kReadWrite));
+  writer->SetPosition(6);
+  writer->WriteExact("tail", 4);
+  EXPECT_EQ(reader->GetSize(), 10);
+  reader->SetPosition(6);
+  EXPECT_EQ(reader->Read(got, 4), 4);
+  EXPECT_EQ(std::string(got, 4), "tail");
+}
+
 TYPED_TEST(EnvSuite, Attributes_ReadOnlyBlocksWritingUntilCleared) {
   const std::string path = this->At("locked.txt");
   this->Put(path, "abc");
