@@ -398,7 +398,7 @@ int Install(platform::Env& real, const std::string& disc, const std::string& tar
   settings.LoadFromFile(env, disc + "install.dat");
   TVrFileCollection archive(env);
   archive.Open(disc + "game.dat");
-  TCopyEngine engine;
+  CopyEngine engine;
   TFormType form(env, ui, settings, &archive, {ExcludeTrailingBackslash(disc)}, engine);
 
   std::unique_ptr<platform::win32::FormWindow> window;

@@ -27,7 +27,7 @@ while [[ $# -gt 0 ]]; do
   esac
 done
 exe=$build/bench/wizard/bench_copy_engine.exe
-[[ -f $exe ]] || { echo "no $exe: build the target bench_copy_engine of the mingw-x64 preset with -DKORU_BUILD_BENCHMARKS=ON" >&2; exit 1; }
+[[ -f $exe ]] || { echo "no $exe: build the target bench_copy_engine of the mingw-x64 preset" >&2; exit 1; }
 
 work=$(mktemp -d "$dir/copy-bench.XXXXXX")
 export KORU_WINEPREFIX=$work/prefix

@@ -680,7 +680,7 @@ void OpenReadme(TFormType& form) {
   form.BringToFront();
 }
 
-void TCopyEngine::EnterCopyPage(TFormType& form) {
+void CopyEngine::EnterCopyPage(TFormType& form) {
   CopyRun run(form);
   run.Run();
 }

@@ -12,10 +12,11 @@
 // file the engine replaces (install.dat, separate files, the game executable) is written
 // beside its target first, so a failure never leaves one half-written.
 //
-// The program plugs it into the wizard together with the uninstaller's entries:
+// The program puts it into the wizard together with the uninstaller's entries:
 //
-//   TUninstaller removal(...);          // EnterUninstPage, EnterDeletePage
-//   TCopyEngine pages(removal);         // EnterCopyPage; hands the other two on
+//   CopyEngine copy;
+//   Uninstaller removal;
+//   CombinedPageActions pages(copy, removal);
 //   TFormType form(env, ui, settings, archive, arguments, pages);
 
 #include <cstdint>
@@ -110,25 +111,16 @@ void CreateShortcuts(TFormType& form);
 // the front.
 void OpenReadme(TFormType& form);
 
-// The page entries of the wizard: "copy" runs the copy engine, "uninst" and "delete" go
-// to the removal entries given.
-class TCopyEngine : public PageActions {
+// The "copy" entry of the wizard. The removal road's entries are the uninstaller's; on
+// the install road they are never reached.
+class CopyEngine : public PageActions {
  public:
-  // removal: the entries of "uninst" and "delete"; must outlive this object.
-  explicit TCopyEngine(PageActions& removal) : removal_(removal) {}
-  // Without removal entries: those pages are only shown.
-  TCopyEngine() : removal_(null_removal_) {}
-
   // Copies and records as described above; ends on "exit", with modal result 3 (abort)
   // or 1 (a folder that cannot be made), or with an exception, the wizard then staying
   // on "copy".
   void EnterCopyPage(TFormType& form) override;
-  void EnterUninstPage(TFormType& form) override { removal_.EnterUninstPage(form); }
-  void EnterDeletePage(TFormType& form) override { removal_.EnterDeletePage(form); }
-
- private:
-  NullPageActions null_removal_;
-  PageActions& removal_;
+  void EnterUninstPage(TFormType&) override {}
+  void EnterDeletePage(TFormType&) override {}
 };
 
 }  // namespace koru

@@ -298,7 +298,7 @@ class Bed {
   Backend backend_;
   TestEnv env_;
   PlayerUi ui_;
-  TCopyEngine engine_;
+  CopyEngine engine_;
   TKoruInstallSet settings_;
   std::unique_ptr<TVrFileCollection> archive_;
   std::unique_ptr<platform::RecordedFormView> view_;
