@@ -66,6 +66,9 @@ class EnvWrapper : public Env, public FileSystem, public Registry, public System
   bool MoveFileTo(const std::string& source, const std::string& target) override {
     return target_.files().MoveFileTo(source, target);
   }
+  bool MoveFileOver(const std::string& source, const std::string& target) override {
+    return target_.files().MoveFileOver(source, target);
+  }
   bool RemoveFile(const std::string& path) override { return target_.files().RemoveFile(path); }
   bool MakeDirectory(const std::string& path) override {
     return target_.files().MakeDirectory(path);

@@ -80,7 +80,13 @@ class FileSystem {
   // Copies a file (CopyFile); with fail_if_exists false an existing target is replaced.
   virtual bool CopyFileTo(const std::string& source, const std::string& target,
                           bool fail_if_exists) = 0;
+  // Renames or moves a file or folder; never replaces an existing target.
   virtual bool MoveFileTo(const std::string& source, const std::string& target) = 0;
+  // Puts the file source in the place of target on the same volume, replacing a file of
+  // that name (MoveFileEx with MOVEFILE_REPLACE_EXISTING): afterwards target is either the
+  // whole of source or, on failure, what it was before. Fails for a folder on either side,
+  // an open source, a read-only or open target and a target on another volume.
+  virtual bool MoveFileOver(const std::string& source, const std::string& target) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;
   // Creates one folder; its parent must exist.
   virtual bool MakeDirectory(const std::string& path) = 0;

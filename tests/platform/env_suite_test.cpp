@@ -154,6 +154,38 @@ TYPED_TEST(EnvSuite, File_SharingRefusesWritersWhileReadersDenyThem) {
       KoruError);
 }
 
+// Sizes and positions an open file keeps for itself must follow its own writes and
+// truncations, and another handle's writes where the file shares writing.
+TYPED_TEST(EnvSuite, File_SizeAndPositionFollowEveryWriter) {
+  const std::string path = this->At("grow.dat");
+  auto own = this->files().OpenFile(
+      path, Options(FileAccess::kReadWrite, FileDisposition::kCreateAlways, FileShare::kNone));
+  EXPECT_EQ(own->GetSize(), 0);
+  own->WriteExact("abcdef", 6);
+  EXPECT_EQ(own->GetSize(), 6);
+  own->SetSize(3);
+  EXPECT_EQ(own->GetSize(), 3);
+  own->SetPosition(1);
+  char got[4] = {};
+  EXPECT_EQ(own->Read(got, 4), 2);
+  own->SetPosition(5);  // beyond the end: a write there extends
+  own->WriteExact("z", 1);
+  EXPECT_EQ(own->GetSize(), 6);
+  own.reset();
+
+  auto reader = this->files().OpenFile(
+      path, Options(FileAccess::kRead, FileDisposition::kOpenExisting, FileShare::kReadWrite));
+  EXPECT_EQ(reader->GetSize(), 6);
+  auto writer = this->files().OpenFile(
+      path, Options(FileAccess::kWrite, FileDisposition::kOpenExisting, FileShare::kReadWrite));
+  writer->SetPosition(6);
+  writer->WriteExact("tail", 4);
+  EXPECT_EQ(reader->GetSize(), 10);
+  reader->SetPosition(6);
+  EXPECT_EQ(reader->Read(got, 4), 4);
+  EXPECT_EQ(std::string(got, 4), "tail");
+}
+
 TYPED_TEST(EnvSuite, Attributes_ReadOnlyBlocksWritingUntilCleared) {
   const std::string path = this->At("locked.txt");
   this->Put(path, "abc");
@@ -247,6 +279,41 @@ TYPED_TEST(EnvSuite, Move_RenamesButNeverReplaces) {
   EXPECT_TRUE(this->files().DirectoryExists(this->At("moved")));
   EXPECT_FALSE(this->files().MoveFileTo(this->At("none"), this->At("c.txt")));
   EXPECT_FALSE(this->files().MoveFileTo(this->At("moved"), this->At("moved\\inside")));
+}
+
+TYPED_TEST(EnvSuite, MoveOver_ReplacesAFileButNotWhatWindowsProtects) {
+  const std::string fresh = this->At("fresh.tmp");
+  const std::string target = this->At("target.dat");
+  this->Put(fresh, "new");
+  ASSERT_TRUE(this->files().MoveFileOver(fresh, target));  // no target yet: a plain move
+  EXPECT_EQ(this->Get(target), "new");
+  this->Put(fresh, "newer");
+  ASSERT_TRUE(this->files().MoveFileOver(fresh, this->At("TARGET.DAT")));
+  EXPECT_FALSE(this->files().FileExists(fresh));
+  EXPECT_EQ(this->Get(target), "newer");
+  ASSERT_EQ(this->Names(this->base_).size(), 1u);
+
+  // Refused: the old target stays whole and the source stays where it was.
+  this->Put(fresh, "refused");
+  {
+    auto open = this->files().OpenFile(
+        target, Options(FileAccess::kRead, FileDisposition::kOpenExisting, FileShare::kReadWrite));
+    EXPECT_FALSE(this->files().MoveFileOver(fresh, target));
+  }
+  {
+    auto open = this->files().OpenFile(
+        fresh, Options(FileAccess::kRead, FileDisposition::kOpenExisting, FileShare::kReadWrite));
+    EXPECT_FALSE(this->files().MoveFileOver(fresh, target));
+  }
+  ASSERT_TRUE(this->files().SetAttributes(target, kAttrReadOnly));
+  EXPECT_FALSE(this->files().MoveFileOver(fresh, target));
+  ASSERT_TRUE(this->files().SetAttributes(target, kAttrArchive));
+  ASSERT_TRUE(this->files().MakeDirectory(this->At("dir")));
+  EXPECT_FALSE(this->files().MoveFileOver(fresh, this->At("dir")));
+  EXPECT_FALSE(this->files().MoveFileOver(this->At("dir"), this->At("other")));
+  EXPECT_FALSE(this->files().MoveFileOver(this->At("none"), target));
+  EXPECT_EQ(this->Get(target), "newer");
+  EXPECT_EQ(this->Get(fresh), "refused");
 }
 
 TYPED_TEST(EnvSuite, Folders_MakeSeveralLevelsAndRemoveOnlyWhenEmpty) {

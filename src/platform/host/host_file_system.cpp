@@ -409,6 +409,23 @@ bool HostFileSystem::MoveFileTo(const std::string& source, const std::string& ta
   return ::unlink(from->c_str()) == 0;
 }
 
+bool HostFileSystem::MoveFileOver(const std::string& source, const std::string& target) {
+  const auto from = NativePath(source);
+  const auto to = NativePath(target);
+  if (!from || !to) return false;
+  struct stat source_stat;
+  if (::lstat(from->c_str(), &source_stat) != 0 || S_ISDIR(source_stat.st_mode)) return false;
+  if (ledger_->IsOpen(KeyOf(source_stat))) return false;
+  struct stat target_stat;
+  if (::lstat(to->c_str(), &target_stat) == 0 && KeyOf(target_stat) != KeyOf(source_stat)) {
+    // Windows refuses to replace these; rename(2) would not.
+    if (S_ISDIR(target_stat.st_mode) || IsReadOnly(target_stat)) return false;
+    if (ledger_->IsOpen(KeyOf(target_stat))) return false;
+  }
+  // rename(2) replaces atomically and fails with EXDEV across volumes, as wanted.
+  return ::rename(from->c_str(), to->c_str()) == 0;
+}
+
 bool HostFileSystem::RemoveFile(const std::string& path) {
   const auto native = NativePath(path);
   const auto st = native ? StatOf(*native) : std::nullopt;

@@ -38,6 +38,7 @@ class HostFileSystem : public FileSystem {
   bool CopyFileTo(const std::string& source, const std::string& target,
                   bool fail_if_exists) override;
   bool MoveFileTo(const std::string& source, const std::string& target) override;
+  bool MoveFileOver(const std::string& source, const std::string& target) override;
   bool RemoveFile(const std::string& path) override;
   bool MakeDirectory(const std::string& path) override;
   bool RemoveDirectoryAt(const std::string& path) override;

@@ -359,6 +359,32 @@ bool MemoryFileSystem::MoveFileTo(const std::string& source, const std::string& 
   return true;
 }
 
+bool MemoryFileSystem::MoveFileOver(const std::string& source, const std::string& target) {
+  auto from = Locate(source);
+  auto to = Locate(target);
+  if (!from || !to || from->parts.empty() || to->parts.empty() || to->trailing) return false;
+  if (from->drive != to->drive) return false;
+  Node* node = Find(*from);
+  Node* from_parent = FindParent(*from);
+  Node* to_parent = FindParent(*to);
+  if (node == nullptr || node->is_dir || from_parent == nullptr || to_parent == nullptr) {
+    return false;
+  }
+  if (state_->ledger->IsOpen(KeyOf(*node->file))) return false;
+  const std::string& new_name = to->parts.back();
+  auto existing = to_parent->children.find(AsciiLower(new_name));
+  if (existing != to_parent->children.end() && existing->second.get() != node) {
+    const Node& old = *existing->second;
+    if (old.is_dir || (old.file->attributes & kAttrReadOnly) != 0) return false;
+    if (state_->ledger->IsOpen(KeyOf(*old.file))) return false;
+  }
+  auto owned = std::move(from_parent->children[AsciiLower(from->parts.back())]);
+  from_parent->children.erase(AsciiLower(from->parts.back()));
+  owned->name = new_name;
+  to_parent->children[AsciiLower(new_name)] = std::move(owned);
+  return true;
+}
+
 bool MemoryFileSystem::RemoveFile(const std::string& path) {
   auto location = Locate(path);
   if (!location) return false;

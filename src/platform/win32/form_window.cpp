@@ -523,9 +523,24 @@ bool FormWindow::Checked(int id) {
 void FormWindow::SetFocus(int id) { ::SetFocus(At(id).window); }
 
 void FormWindow::SetProgress(int id, int position, int maximum) {
-  HWND bar = At(id).window;
-  ::SendMessageW(bar, PBM_SETRANGE32, 0, std::max(maximum, 0));
-  ::SendMessageW(bar, PBM_SETPOS, position, 0);
+  // Long operations report progress thousands of times, and every position sent repaints
+  // the bar (about a millisecond under Wine); one that would not move the bar by a pixel
+  // is not sent.
+  Control& control = At(id);
+  maximum = std::max(maximum, 0);
+  position = std::clamp(position, 0, maximum);
+  if (maximum != control.maximum) {
+    ::SendMessageW(control.window, PBM_SETRANGE32, 0, maximum);
+    control.maximum = maximum;
+    control.shown_pixel = -1;
+  }
+  RECT client{};
+  ::GetClientRect(control.window, &client);
+  const int pixel = maximum == 0 ? 0 : ::MulDiv(position, client.right - client.left, maximum);
+  if (pixel != control.shown_pixel || position == maximum) {
+    ::SendMessageW(control.window, PBM_SETPOS, position, 0);
+    control.shown_pixel = pixel;
+  }
 }
 
 void FormWindow::ShowNotebookPage(int page) {

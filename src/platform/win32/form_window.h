@@ -81,6 +81,9 @@ class FormWindow : public FormView {
     std::vector<std::string> item_paths;
     // Drive combos: the bound directory list's id.
     int bound_list = 0;
+    // Progress bars: the range and the pixel column shown, -1 before the first.
+    int maximum = -1;
+    int shown_pixel = -1;
   };
 
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);

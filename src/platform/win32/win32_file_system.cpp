@@ -87,9 +87,14 @@ bool IsFolder(const WIN32_FILE_ATTRIBUTE_DATA& data) {
   return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// An open file. Reads of archives come entry by entry, each a few KiB, so the system is
+// asked as little as possible: the file pointer is moved only when it is not already at
+// the position, and the size is kept while nobody else may write the file (the handle
+// shares no writing, so no other writer can exist while it is open).
 class Win32File : public File {
  public:
-  Win32File(UniqueHandle handle, bool writable) : handle_(std::move(handle)), writable_(writable) {}
+  Win32File(UniqueHandle handle, bool writable, bool sole_writer)
+      : handle_(std::move(handle)), writable_(writable), sole_writer_(sole_writer) {}
 
   int64_t Read(void* buffer, int64_t count) override {
     char* out = static_cast<char*>(buffer);
@@ -98,9 +103,11 @@ class Win32File : public File {
     while (done < count) {
       DWORD n = 0;
       const DWORD wanted = static_cast<DWORD>(std::min(count - done, kMaxChunk));
+      system_position_ = -1;  // unknown until the call has succeeded
       if (!::ReadFile(handle_.get(), out + done, wanted, &n, /*overlapped=*/nullptr)) {
         throw KoruError(kStreamReadError);
       }
+      system_position_ = position_ + done + n;
       if (n == 0) break;
       done += n;
     }
@@ -115,22 +122,29 @@ class Win32File : public File {
     }
     const char* in = static_cast<const char*>(buffer);
     Seek(position_);
+    const int64_t size = size_;
     int64_t done = 0;
     while (done < count) {
       DWORD n = 0;
       const DWORD wanted = static_cast<DWORD>(std::min(count - done, kMaxChunk));
+      system_position_ = -1;
+      size_ = -1;
       if (!::WriteFile(handle_.get(), in + done, wanted, &n, /*overlapped=*/nullptr) || n == 0) {
         throw KoruError(kStreamWriteError);
       }
+      system_position_ = position_ + done + n;
       done += n;
     }
     position_ += done;
+    if (size >= 0) size_ = std::max(size, position_);
     return done;
   }
 
   int64_t GetSize() override {
+    if (size_ >= 0) return size_;
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(handle_.get(), &size)) throw KoruError(kStreamReadError);
+    if (sole_writer_) size_ = size.QuadPart;
     return size.QuadPart;
   }
 
@@ -140,6 +154,7 @@ class Win32File : public File {
   void SetSize(int64_t size) override {
     if (!writable_ || size < 0) throw KoruError(kStreamWriteError);
     Seek(size);
+    size_ = -1;
     if (!::SetEndOfFile(handle_.get())) throw KoruError(kStreamWriteError);
     if (position_ > size) position_ = size;
   }
@@ -150,16 +165,24 @@ class Win32File : public File {
 
  private:
   void Seek(int64_t position) {
+    if (position == system_position_) return;
     LARGE_INTEGER at;
     at.QuadPart = position;
+    system_position_ = -1;
     if (!::SetFilePointerEx(handle_.get(), at, /*new_position=*/nullptr, FILE_BEGIN)) {
       throw KoruError(kStreamReadError);
     }
+    system_position_ = position;
   }
 
   UniqueHandle handle_;
   bool writable_;
+  bool sole_writer_;
   int64_t position_ = 0;
+  // Where the system's file pointer stands, -1 when unknown.
+  int64_t system_position_ = -1;
+  // The size while it cannot change behind our back, -1 when it must be asked for.
+  int64_t size_ = -1;
 };
 
 }  // namespace
@@ -187,7 +210,8 @@ std::unique_ptr<File> Win32FileSystem::OpenFile(const std::string& path,
                                     /*template=*/nullptr));
   if (!handle) throw win32::Win32Error(::GetLastError(), message);
   const bool writable = options.access != FileAccess::kRead;
-  return std::make_unique<Win32File>(std::move(handle), writable);
+  const bool sole_writer = options.share == FileShare::kNone || options.share == FileShare::kRead;
+  return std::make_unique<Win32File>(std::move(handle), writable, sole_writer);
 }
 
 bool Win32FileSystem::FileExists(const std::string& path) {
@@ -258,6 +282,25 @@ bool Win32FileSystem::CopyFileTo(const std::string& source, const std::string& t
 bool Win32FileSystem::MoveFileTo(const std::string& source, const std::string& target) {
   // Files may change volume (copy and delete); an existing target is never replaced.
   return ::MoveFileExW(Wide(source).c_str(), Wide(target).c_str(), MOVEFILE_COPY_ALLOWED) != 0;
+}
+
+bool Win32FileSystem::MoveFileOver(const std::string& source, const std::string& target) {
+  // MoveFileEx would also rename a folder; only files are meant here.
+  const DWORD attributes = ::GetFileAttributesW(Wide(source).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return false;
+  }
+  // Windows refuses to replace a read-only file, Wine does not: the rule is kept here.
+  const DWORD target_attributes = ::GetFileAttributesW(Wide(target).c_str());
+  if (target_attributes != INVALID_FILE_ATTRIBUTES &&
+      (target_attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  // Without MOVEFILE_COPY_ALLOWED a move never copies, so the replacement is one rename;
+  // write-through makes it reach the disc before the call returns.
+  return ::MoveFileExW(Wide(source).c_str(), Wide(target).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool Win32FileSystem::RemoveFile(const std::string& path) {
