@@ -594,6 +594,9 @@ void CopyRun::SaveSettings() {
 
 void CopyRun::SaveSettingsFile(const TKoruInstallSet& settings) {
   const std::string path = target_folder_ + kSettingsName;
+  // An install of the program component whose loose files are all elsewhere (a
+  // self-contained package) has created no folder yet; its uninstaller needs one.
+  files_.MakeDirectories(ExcludeTrailingBackslash(target_folder_));
   ReplacementFile replacement(env_, path);
   Require(path + "\r\n" + kCannotCreateFile, [&] {
     settings.SaveToStream(replacement.Create());

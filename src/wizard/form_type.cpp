@@ -292,7 +292,15 @@ void TFormType::UpdateDriveFreeLabel() {
 }
 
 std::string TFormType::SourceFolder() const {
-  return arguments_.empty() ? std::string() : arguments_.front();
+  // The temporary copy gets the disc's folder as its first argument. A setup started
+  // without one (an update or a Windows-folder install run from the disc, a package
+  // unpacked in place) runs from the disc itself: its own folder, where its settings and
+  // archive were found; never the root of the current drive, which an empty folder would
+  // name. An archive named on the command line: the folder that holds it.
+  if (arguments_.empty()) return ExtractFilePath(env_.system().ExecutablePath());
+  const std::string& first = arguments_.front();
+  if (env_.files().FileExists(first)) return ExtractFilePath(first);
+  return first;
 }
 
 std::string TFormType::TargetFolder() {

@@ -155,8 +155,9 @@ class TFormType : public platform::FormEvents {
   // REQUIRES: FormCreate ran.
   platform::FormView& view() { return *view_; }
   const std::vector<std::string>& Arguments() const { return arguments_; }
-  // The first argument: the folder of the disc or package (install), the install folder
-  // (removal); empty when there is none.
+  // The folder of the disc or package (install) or the install folder (removal): the first
+  // argument; the folder of an archive file named there; without an argument the program's
+  // own folder.
   std::string SourceFolder() const;
   // The install folder with a trailing backslash: the Windows folder with InstallType 2,
   // else the text of EditDir.

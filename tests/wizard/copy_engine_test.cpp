@@ -77,6 +77,16 @@ TYPED_TEST(CopyEngineTest, ProgramOnly_CopiesChosenLooseFilesAndRecordsTheInstal
   EXPECT_EQ(bed.view().At(kIdProgress).maximum, (100 + 20) / 10);
 }
 
+TYPED_TEST(CopyEngineTest, NothingToCopyStillRecordsTheInstallInANewFolder) {
+  // A self-contained package: no loose file beside it, the data component left out.
+  auto& bed = this->bed_;
+  bed.PutDisc(Game(), 0, {{"data\\a.txt", "a"}}, {});
+  bed.Install({.data = false, .sound = false, .movie = false});
+  ASSERT_TRUE(bed.Finished());
+  ASSERT_TRUE(bed.Recorded());
+  EXPECT_TRUE(bed.Recorded()->Uninstaller);
+}
+
 TYPED_TEST(CopyEngineTest, TwoDiscs_AsksUntilTheSecondIsInAndKeepsEveryName) {
   auto& bed = this->bed_;
   bed.PutDisc(Game(2), 0, {{"koru.kpb", "project 1"}, {"data\\a.txt", "a"}},

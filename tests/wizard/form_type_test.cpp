@@ -418,5 +418,22 @@ TEST_F(FormTypeTest, PageEntries_EndingOnTheirOwnKeepTheirButtons) {
   EXPECT_EQ(form_->SourceFolder(), "D:\\");
 }
 
+TEST_F(FormTypeTest, SourceFolderOfEachWayTheProgramWasStarted) {
+  NullPageActions actions;
+  env_.system().SetExecutablePath("E:\\disc\\setup.exe");
+  env_.files().AddDrive('E');
+  env_.files().MakeDirectories("E:\\disc");
+  env_.files().PutFile("E:\\disc\\pack.dat", "vf");
+  auto source = [&](std::vector<std::string> arguments) {
+    TFormType form(env_, ui_, settings_, nullptr, std::move(arguments), actions);
+    return form.SourceFolder();
+  };
+  EXPECT_EQ(source({"D:\\"}), "D:\\");
+  // Started without an argument (an update from its disc): the program's own folder, never
+  // an empty folder, which would name the current drive's root.
+  EXPECT_EQ(source({}), "E:\\disc\\");
+  EXPECT_EQ(source({"E:\\disc\\pack.dat"}), "E:\\disc\\");
+}
+
 }  // namespace
 }  // namespace koru

@@ -9,7 +9,8 @@
 #   OUT/extract-disc/     the sample unpacked in place (ExtractFiles: loose files travel in
 #                         game.dat as separate files)
 #   OUT/windows-disc/     the sample copied into the Windows folder (InstallType 2)
-#   OUT/update-disc/      an update of the sample (UpdateMode): a changed data file, a new one
+#   OUT/update/update.exe an update package of the sample (UpdateMode): the setup program
+#                         carrying a changed data file and a new one, a readme beside it
 #   OUT/exe-game/game.exe the sample's game.exe carrying the sample's archive appended, as a
 #                         game installed without setup
 #   OUT/setup_sfx.exe     the setup program carrying the disc's archive appended
@@ -76,10 +77,17 @@ mkdir -p "$update/data"
 printf '[display]\r\nwidth=1024\r\nheight=768\r\n' >"$update/data/config.ini"
 printf 'パッチ 1.1\r\n' | iconv -f UTF-8 -t CP932 >"$update/data/patch.txt"
 cp "$game/readme.txt" "$update/readme.txt"
+mkdir -p "$update/graphics"
+cp "$game/graphics/back.mur" "$update/graphics/back.mur"
 variant update 's/"UpdateMode": false/"UpdateMode": true/' 's/"ExtraFiles": \[[^]]*\]/"ExtraFiles": ["readme.txt"]/'
 grep -q '"UpdateMode"' "$out/update.json" || sed -i 's/^{/{"UpdateMode": true,/' "$out/update.json"
 make_disc "$update" update update-disc
 rm -rf "$update"
+mkdir -p "$out/update"
+run_vfkit sfx "$(winpath "$setup")" "$(winpath "$out/update-disc/game.dat")" \
+  -o "$(winpath "$out/update/update.exe")"
+cp "$out/update-disc/readme.txt" "$out/update/readme.txt"
+rm -rf "$out/update-disc"
 
 # A game installed without setup: its executable carries its archive.
 mkdir -p "$out/exe-game"

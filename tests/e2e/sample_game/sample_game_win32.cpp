@@ -26,12 +26,12 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
   return ::DefWindowProcW(window, message, wparam, lparam);
 }
 
-HWND Child(HWND parent, const wchar_t* window_class, const std::string& text, DWORD style,
-           int id, int x, int y, int width, int height, HFONT font) {
-  HWND child = ::CreateWindowExW(
-      0, window_class, koru::platform::win32::Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style,
-      x, y, width, height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-      ::GetModuleHandleW(nullptr), nullptr);
+HWND Child(HWND parent, const wchar_t* window_class, const std::string& text, DWORD style, int id,
+           int x, int y, int width, int height, HFONT font) {
+  HWND child = ::CreateWindowExW(0, window_class, koru::platform::win32::Wide(text).c_str(),
+                                 WS_CHILD | WS_VISIBLE | style, x, y, width, height, parent,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                 ::GetModuleHandleW(nullptr), nullptr);
   ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return child;
 }
@@ -52,10 +52,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   window_class.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   ::RegisterClassW(&window_class);
-  HWND window = ::CreateWindowExW(
-      0, L"KoruSampleGame", koru::platform::win32::Wide("サンプルゲーム").c_str(),
-      WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT, CW_USEDEFAULT, 360, 160, nullptr,
-      nullptr, instance, nullptr);
+  HWND window =
+      ::CreateWindowExW(0, L"KoruSampleGame", koru::platform::win32::Wide("サンプルゲーム").c_str(),
+                        WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT, CW_USEDEFAULT, 360,
+                        160, nullptr, nullptr, instance, nullptr);
   LOGFONTW logfont = {};
   logfont.lfHeight = -12;
   logfont.lfCharSet = SHIFTJIS_CHARSET;
