@@ -18,6 +18,8 @@ namespace koru::platform::win32 {
 namespace {
 
 constexpr wchar_t kFormClass[] = L"KoruForm";
+constexpr UINT_PTR kChangeTimer = 1;
+constexpr DWORD kLabelIntervalMs = 30;
 constexpr int kRichEditLimit = 5242880;
 constexpr int kDirectoryItemHeight = 16;
 constexpr int kDirectoryIndent = 10;
@@ -157,6 +159,12 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_CLOSE:
       Guard([&] { events_.OnCloseBox(); });
       return 0;
+    case WM_TIMER:
+      if (wparam == kChangeTimer) {
+        ShowPendingChanges();
+        return 0;
+      }
+      break;
     case DM_GETDEFID:
       if (default_id_ != 0) return MAKELRESULT(default_id_, DC_HASDEFID);
       break;
@@ -445,6 +453,10 @@ void FormWindow::SetText(int id, const std::string& text) {
         }
       }
       break;
+    case ControlKind::kLabel:
+    case ControlKind::kRightLabel:
+      SetLabelText(control, text);
+      break;
     default:
       ::SetWindowTextW(control.window, Wide(text).c_str());
       if (control.spec.kind == ControlKind::kRichEdit) {
@@ -456,8 +468,44 @@ void FormWindow::SetText(int id, const std::string& text) {
   updating_ = false;
 }
 
+void FormWindow::SetLabelText(Control& control, const std::string& text) {
+  // A label that changed less than kLabelIntervalMs ago takes its new text with the
+  // next timer tick: a long operation names each of thousands of entries, and every
+  // change of a window's text is a round trip to the window system (under Wine, to its
+  // server). The last text always arrives.
+  const DWORD now = ::GetTickCount();
+  if (now - control.text_shown_at < kLabelIntervalMs) {
+    control.pending_text = text;
+    control.has_pending_text = true;
+    ArmChangeTimer();
+    return;
+  }
+  control.has_pending_text = false;
+  control.text_shown_at = now;
+  ::SetWindowTextW(control.window, Wide(text).c_str());
+}
+
+void FormWindow::ArmChangeTimer() {
+  if (change_timer_armed_) return;
+  ::SetTimer(hwnd_, kChangeTimer, kLabelIntervalMs, /*function=*/nullptr);
+  change_timer_armed_ = true;
+}
+
+void FormWindow::ShowPendingChanges() {
+  ::KillTimer(hwnd_, kChangeTimer);
+  change_timer_armed_ = false;
+  for (auto& [id, control] : controls_) {
+    if (control.pending_position >= 0) ShowPosition(control, control.pending_position);
+    if (!control.has_pending_text) continue;
+    control.has_pending_text = false;
+    control.text_shown_at = ::GetTickCount();
+    ::SetWindowTextW(control.window, Wide(control.pending_text).c_str());
+  }
+}
+
 std::string FormWindow::Text(int id) {
   Control& control = At(id);
+  if (control.has_pending_text) return control.pending_text;
   switch (control.spec.kind) {
     case ControlKind::kDirectoryList:
       return control.folder;
@@ -524,8 +572,9 @@ void FormWindow::SetFocus(int id) { ::SetFocus(At(id).window); }
 
 void FormWindow::SetProgress(int id, int position, int maximum) {
   // Long operations report progress thousands of times, and every position sent repaints
-  // the bar (about a millisecond under Wine); one that would not move the bar by a pixel
-  // is not sent.
+  // the bar at once (about a millisecond under Wine). So a position is sent only when it
+  // moves the bar by a pixel, and no sooner than kLabelIntervalMs after the last one: a
+  // newer position waits for the timer, and the last one always arrives.
   Control& control = At(id);
   maximum = std::max(maximum, 0);
   position = std::clamp(position, 0, maximum);
@@ -533,14 +582,26 @@ void FormWindow::SetProgress(int id, int position, int maximum) {
     ::SendMessageW(control.window, PBM_SETRANGE32, 0, maximum);
     control.maximum = maximum;
     control.shown_pixel = -1;
+    RECT client{};
+    ::GetClientRect(control.window, &client);
+    control.bar_width = client.right - client.left;
   }
-  RECT client{};
-  ::GetClientRect(control.window, &client);
-  const int pixel = maximum == 0 ? 0 : ::MulDiv(position, client.right - client.left, maximum);
-  if (pixel != control.shown_pixel || position == maximum) {
-    ::SendMessageW(control.window, PBM_SETPOS, position, 0);
-    control.shown_pixel = pixel;
+  const int pixel = maximum == 0 ? 0 : ::MulDiv(position, control.bar_width, maximum);
+  if (pixel == control.shown_pixel && position != maximum) return;
+  if (::GetTickCount() - control.text_shown_at < kLabelIntervalMs && position != maximum) {
+    control.pending_position = position;
+    ArmChangeTimer();
+    return;
   }
+  ShowPosition(control, position);
+}
+
+void FormWindow::ShowPosition(Control& control, int position) {
+  ::SendMessageW(control.window, PBM_SETPOS, position, 0);
+  control.shown_pixel =
+      control.maximum == 0 ? 0 : ::MulDiv(position, control.bar_width, control.maximum);
+  control.text_shown_at = ::GetTickCount();
+  control.pending_position = -1;
 }
 
 void FormWindow::ShowNotebookPage(int page) {

@@ -81,6 +81,13 @@ class FormWindow : public FormView {
     std::vector<std::string> item_paths;
     // Drive combos: the bound directory list's id.
     int bound_list = 0;
+    // Labels and progress bars: when what they show last changed, and a newer text or
+    // position still to show (-1: none).
+    DWORD text_shown_at = 0;
+    int pending_position = -1;
+    int bar_width = 0;
+    std::string pending_text;
+    bool has_pending_text = false;
     // Progress bars: the range and the pixel column shown, -1 before the first.
     int maximum = -1;
     int shown_pixel = -1;
@@ -91,6 +98,11 @@ class FormWindow : public FormView {
   void CreateControl(const ControlSpec& spec);
   void OnCommand(int id, int code);
   void Paint();
+  void SetLabelText(Control& control, const std::string& text);
+  void ShowPosition(Control& control, int position);
+  // Changes held back (label texts, bar positions) go out with the next timer tick.
+  void ArmChangeTimer();
+  void ShowPendingChanges();
   void CenterWindow();
   void UpdateVisibility(Control& control);
   Control& At(int id);
@@ -119,6 +131,7 @@ class FormWindow : public FormView {
   int default_id_ = 0;
   HWND last_focus_ = nullptr;
   bool first_paint_done_ = false;
+  bool change_timer_armed_ = false;
   // Set while the form changes a control itself, so that the change is not reported.
   bool updating_ = false;
 };
