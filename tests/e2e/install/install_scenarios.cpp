@@ -235,8 +235,8 @@ TEST(SetupInstall, UpdatesAnInstalledGameAndAnExecutableWithItsArchive) {
 
   // A game that is only an executable carrying its archive: rebuilt and put back.
   e2e::MakeDirectories("C:\\ExeGame");
-  ::CopyFileW(platform::win32::Wide(Fixture("exe-game\\game.exe")).c_str(), L"C:\\ExeGame\\game.exe",
-              FALSE);
+  ::CopyFileW(platform::win32::Wide(Fixture("exe-game\\game.exe")).c_str(),
+              L"C:\\ExeGame\\game.exe", FALSE);
   {
     App app = App::Start("E:\\update\\update.exe");
     WalkToCopy(app, "ようこそ", "C:\\ExeGame");

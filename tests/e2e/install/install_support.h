@@ -17,8 +17,8 @@ std::string SampleInstallFolder();
 std::string ShortcutFolder();
 
 // Answers the wizard's pages from the first to the copy page: Next on every page, the
-// licence accepted, on "インストール先の選択" the folder given (or the default kept), "インストール"
-// on the confirmation. Returns the wizard once its copy page is shown.
+// licence accepted, on "インストール先の選択" the folder given (or the default kept),
+// "インストール" on the confirmation. Returns the wizard once its copy page is shown.
 e2e::Window WalkToCopy(const e2e::Process& setup, const std::string& first_caption,
                        const std::string& folder = "");
 // Waits for the exit page ("完了") and closes the wizard with its button; the process then

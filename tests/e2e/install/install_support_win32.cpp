@@ -1,10 +1,9 @@
-#include "e2e/install/install_support.h"
-
 #include <windows.h>
 
 #include <algorithm>
 
 #include "base/sjis.h"
+#include "e2e/install/install_support.h"
 #include "platform/win32/win32_com.h"
 #include "platform/win32/win32_env.h"
 #include "settings/paths.h"
@@ -12,9 +11,7 @@
 
 namespace koru::e2e_launcher {
 
-std::string SampleInstallFolder() {
-  return e2e::SpecialFolder(38) + "\\KoruSample\\SampleGame\\";
-}
+std::string SampleInstallFolder() { return e2e::SpecialFolder(38) + "\\KoruSample\\SampleGame\\"; }
 
 std::string ShortcutFolder() { return e2e::SpecialFolder(23) + "\\" + kTitle + "\\"; }
 
@@ -48,7 +45,8 @@ e2e::Window WalkToCopy(const e2e::Process& setup, const std::string& first_capti
 void CloseShellWindows() {
   // The folder of the shortcuts and the readme, which the install opened in the shell.
   for (const char* window_class : {"ExplorerWClass", "CabinetWClass", "Notepad"}) {
-    while (const std::optional<e2e::Window> window = e2e::Window::Find({.class_name = window_class})) {
+    while (const std::optional<e2e::Window> window =
+               e2e::Window::Find({.class_name = window_class})) {
       window->Close();
       window->WaitUntilClosed();
     }
@@ -93,7 +91,8 @@ void ExpectShortcuts(const std::string& folder, bool with_readme) {
     const std::string path = ShortcutFolder() + link.name + ".lnk";
     const std::optional<platform::ShellLinkFields> fields = env.shell().LoadShellLink(path);
     ASSERT_TRUE(fields.has_value()) << SjisToUtf8(path);
-    EXPECT_TRUE(EqualsIgnoreCase(fields->target, folder + link.target)) << SjisToUtf8(fields->target);
+    EXPECT_TRUE(EqualsIgnoreCase(fields->target, folder + link.target))
+        << SjisToUtf8(fields->target);
     EXPECT_TRUE(EqualsIgnoreCase(AddBackslash(fields->working_folder), folder))
         << SjisToUtf8(fields->working_folder);
     EXPECT_EQ(fields->icon_index, link.icon) << SjisToUtf8(link.name);
