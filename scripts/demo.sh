@@ -1,21 +1,45 @@
 #!/usr/bin/env bash
-# The main job on the built-in sample: builds vfkit (native-release preset) and walks the
-# sample game in sample/ through it. Results land in build/demo/:
-#   disc/        the disc made from sample/game and sample/settings.json (game.dat, install.dat)
-#   extracted/   everything extracted back from the disc's archive
-#   install.json     the disc's install.dat as vfkit shows it
-#   background.png   the background picture named by the settings, decoded
+# The main job on the built-in sample: the real setup program under Wine. It builds the
+# program, makes the sample game's disc with it, and then plays a player: the start menu,
+# the install through the temporary copy and every wizard page, a list of what was
+# installed (files, registry, shortcuts), the game started from the start menu, and the
+# removal through the uninstall shortcut. Results land in build/demo/:
+#   disc/          the sample disc (setup.exe, install.exe, install.dat, game.dat, game.exe
+#                  (a small program of ours), readme.txt)
+#   screenshots/   a screenshot of every step, numbered in order
+#   walk.log       what the walk saw and checked
+#
+#   demo.sh [--display]    --display: on your own X display ($DISPLAY) instead of a
+#                          virtual one (Xvfb), so you can watch
 # Each step prints what it runs; a failing step is named and ends the script.
 set -euo pipefail
 
 here=$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")
 repo=$(dirname "$here")
 cd "$repo"
+source "$here/lib/windows-road.sh"
+source "$here/lib/wine-prefix.sh"
 
-out=build/demo
-vfkit=build/native-release/src/tools/vfkit
+use_display=0
+for arg in "$@"; do
+  case $arg in
+    --display) use_display=1 ;;
+    -h | --help)
+      sed -n '2,14p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+      exit 0
+      ;;
+    *)
+      echo "demo.sh: unknown argument $arg" >&2
+      exit 2
+      ;;
+  esac
+done
+if ((use_display)) && [[ -z ${DISPLAY:-} ]]; then
+  echo "demo.sh: --display needs DISPLAY to name your X display" >&2
+  exit 2
+fi
+
 step_no=0
-
 step() {
   local title=$1
   shift
@@ -27,48 +51,49 @@ step() {
   fi
 }
 
-# A string field of the disc's settings as shown by vfkit ("Name": "value", JSON escapes
-# of '\' undone), empty when absent.
-settings_field() {
-  sed -n "s/.*\"$1\"[[:space:]]*:[[:space:]]*\"\\([^\"]*\\)\".*/\\1/p" "$out/install.json" |
-    head -n 1 | sed 's/\\\\/\\/g'
+step "prepare the machine (packages, Wine, the Windows libraries)" bash scripts/bootstrap.sh
+koru_windows_road || {
+  echo "demo.sh: $KORU_ROAD_REASON" >&2
+  exit 1
 }
-# A number field of the disc's settings, empty when absent.
-settings_number() {
-  sed -n "s/.*\"$1\"[[:space:]]*:[[:space:]]*\\(-\\{0,1\\}[0-9][0-9]*\\).*/\\1/p" \
-    "$out/install.json" | head -n 1
-}
-show_settings() { "$vfkit" settings show "$1" | tee "$out/install.json"; }
+echo "$(koru_windows_road_line)"
+preset=$KORU_ROAD_PRESET
+build=build/$preset
+out=build/demo
+step "configure the $preset build" cmake --preset "$preset"
+step "build the setup program, vfkit, the sample's game.exe and the walk" \
+  cmake --build --preset "$preset" -j 2 --target setup vfkit sample_game e2e_demo
 
-step "prepare the machine (native build tools)" bash scripts/bootstrap.sh --native
-step "configure the native-release build" cmake --preset native-release
-step "build vfkit" cmake --build --preset native-release --target vfkit -j 2
-step "check the sample is there" test -d sample/game -a -f sample/settings.json
-
-rm -rf "$out"
+rm -rf "$out" "$build/demo"
 mkdir -p "$out"
-step "make a disc from the sample game" \
-  "$vfkit" make-disc sample/game sample/settings.json -o "$out/disc"
-step "list the disc's archive" "$vfkit" list "$out/disc/game.dat"
-step "verify the disc's archive" "$vfkit" verify "$out/disc/game.dat"
-step "extract the archive" "$vfkit" extract "$out/disc/game.dat" -C "$out/extracted"
-step "show the disc's install settings" show_settings "$out/disc/install.dat"
+# The sample game with its game.exe a real program of ours.
+game=$(mktemp -d "${TMPDIR:-/tmp}/koru-demo.XXXXXX")
+trap 'rm -rf "$game"' EXIT
+cp -r sample/game/. "$game/"
+cp "$build/tests/e2e/sample_game/game.exe" "$game/game.exe"
+winpath() { printf 'Z:%s' "$(readlink -f "$1" | sed 's#/#\\#g')"; }
+mkdir -p "$build/demo"
+export KORU_WINEPREFIX=$repo/$build/demo/prefix
+wine_args=()
+[[ $KORU_ROAD_ARCH == win64 ]] && wine_args=(--win64)
+step "make the sample disc with the setup program on it" \
+  scripts/wine-run "${wine_args[@]}" "$build/src/tools/vfkit.exe" make-disc "$(winpath "$game")" \
+  "$(winpath sample/settings.json)" -o "$(winpath "$build")\\demo\\disc" \
+  --setup "$(winpath "$build/src/launcher/setup.exe")"
+WINEPREFIX=$KORU_WINEPREFIX wineserver -k 2>/dev/null || true
+cp -r "$build/demo/disc" "$out/disc"
 
-back_image=$(settings_field BackImage)
-if [[ -z $back_image ]]; then
-  printf '\n==== The settings name no BackImage; no picture to decode\n'
-else
-  seed=$(settings_number ImageSeed)
-  # Pictures stored with a scrambled block order need the settings' identification code.
-  code_args=()
-  [[ -n $seed && $seed != 0 ]] && code_args=(--code "$seed")
-  # Entry names use '\' between folders; the extracted copy uses '/'.
-  picture=$out/extracted/${back_image//\\//}
-  step "find the extracted background picture ($back_image)" test -f "$picture"
-  step "describe the background picture" "$vfkit" image info "$picture"
-  step "decode the background picture to PNG" \
-    "$vfkit" image to-png "$picture" -o "$out/background.png" "${code_args[@]}"
-fi
+runner=(scripts/e2e-run --build "$repo/$build" --drives d:cdrom --timeout 600)
+[[ $KORU_ROAD_ARCH == win64 ]] && runner+=(--win64)
+((use_display)) && export KORU_E2E_DISPLAY=$DISPLAY
+walk() {
+  "${runner[@]}" -- "$build/tests/e2e/demo/e2e_demo.exe" \
+    --gtest_filter=Demo.InstallStartAndRemoveTheSample 2>&1 | tee "$out/walk.log"
+  return "${PIPESTATUS[0]}"
+}
+step "install, start and remove the sample game with the real program" walk
+cp -r "$build/e2e-shots/Demo.InstallStartAndRemoveTheSample" "$out/screenshots"
+rm -rf "$build/demo/prefix"
 
 printf '\n==== Demo finished: results in %s\n' "$out"
-ls -l "$out"
+ls -l "$out" "$out/screenshots"
