@@ -97,7 +97,8 @@ TEST(Demo, InstallStartAndRemoveTheSample) {
   }
   Say(std::string("after the removal the install folder ") +
       (e2e::DirectoryExists(SampleInstallFolder()) ? "is still there" : "is gone") +
-      ", the shortcuts " + (e2e::DirectoryExists(ShortcutFolder()) ? "are still there" : "are gone") +
+      ", the shortcuts " +
+      (e2e::DirectoryExists(ShortcutFolder()) ? "are still there" : "are gone") +
       ", the registry key " +
       (e2e::RegistryKeyExists(e2e::Hive::kCurrentUser, kGameKey) ? "is still there" : "is gone"));
   EXPECT_FALSE(e2e::DirectoryExists(SampleInstallFolder()));
