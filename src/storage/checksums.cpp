@@ -23,6 +23,46 @@ uint32_t Crc32Update(uint32_t crc, const uint8_t* data, int64_t size) {
   return static_cast<uint32_t>(value);
 }
 
+// Reads the archive forward through one window: entries of a few KiB lie side by side, and
+// a system call per entry would cost more than their checksums.
+class ReadAhead {
+ public:
+  explicit ReadAhead(TKwBigStream& stream)
+      : stream_(stream), buffer_(static_cast<size_t>(kChecksumBuffer)) {}
+
+  // The CRC-32 of count bytes at offset; throws KoruError where they cannot all be read.
+  uint32_t Crc(int64_t offset, int64_t count) {
+    uint32_t crc = 0;
+    while (count > 0) {
+      if (offset < window_start_ || offset >= window_start_ + window_size_) Fill(offset);
+      const int64_t skip = offset - window_start_;
+      const int64_t piece = std::min(count, window_size_ - skip);
+      crc = Crc32Update(crc, buffer_.data() + skip, piece);
+      offset += piece;
+      count -= piece;
+    }
+    return crc;
+  }
+
+ private:
+  void Fill(int64_t offset) {
+    window_size_ = 0;
+    stream_.SetPosition(offset);
+    if (stream_.GetPosition() != offset) throw KoruError(kStreamReadError);
+    const int64_t piece = std::min(kChecksumBuffer, stream_.Remaining());
+    // A stream that ran out must not keep us waiting for bytes that never come.
+    if (piece <= 0) throw KoruError(kStreamReadError);
+    stream_.ReadExact(buffer_.data(), piece);
+    window_start_ = offset;
+    window_size_ = piece;
+  }
+
+  TKwBigStream& stream_;
+  std::vector<uint8_t> buffer_;
+  int64_t window_start_ = 0;
+  int64_t window_size_ = 0;
+};
+
 }  // namespace
 
 uint32_t StreamCrc32(Stream& stream) {
@@ -57,7 +97,7 @@ uint32_t BigStreamCrc32(TKwBigStream& stream, int64_t count, void* buffer, int64
 
 bool TVrFileCollection::VerifyChecksums() {
   if (archive_stream_ == nullptr) return false;
-  std::vector<uint8_t> buffer(static_cast<size_t>(kChecksumBuffer));
+  ReadAhead reader(*archive_stream_);
   const int end_marker = IndexOf(kEndMarkerName);
   const int count = Count() - (end_marker >= 0 ? 1 : 0);
   for (int n = 0; n < Count(); ++n) {
@@ -74,9 +114,7 @@ bool TVrFileCollection::VerifyChecksums() {
         ExtractEntry(entry, content);
         crc = StreamCrc32(content);
       } else {
-        archive_stream_->SetPosition(entry.Offset);
-        if (archive_stream_->GetPosition() != entry.Offset) return false;
-        crc = BigStreamCrc32(*archive_stream_, entry.Size, buffer.data(), kChecksumBuffer);
+        crc = reader.Crc(entry.Offset, entry.Size);
       }
     } catch (const KoruError&) {
       // Bytes that cannot be read (a cut file, a damaged zlib stream) do not match.
