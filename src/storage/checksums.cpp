@@ -63,7 +63,34 @@ class ReadAhead {
   int64_t window_size_ = 0;
 };
 
+// A stream that keeps only the CRC-32 of what is written to it, in order.
+class Crc32Sink : public Stream {
+ public:
+  int64_t Read(void*, int64_t) override { return 0; }
+  int64_t Write(const void* buffer, int64_t count) override {
+    if (count <= 0) return 0;
+    crc_ = Crc32Update(crc_, static_cast<const uint8_t*>(buffer), count);
+    size_ += count;
+    return count;
+  }
+  int64_t GetSize() override { return size_; }
+  int64_t GetPosition() override { return size_; }
+  void SetPosition(int64_t) override {}
+  void SetSize(int64_t) override {}
+  uint32_t Crc() const { return crc_; }
+
+ private:
+  uint32_t crc_ = 0;
+  int64_t size_ = 0;
+};
+
 }  // namespace
+
+uint32_t TVrFileCollection::ContentCrc32(const TVrFile& entry) {
+  Crc32Sink sink;
+  ExtractEntry(entry, sink);
+  return sink.Crc();
+}
 
 uint32_t StreamCrc32(Stream& stream) {
   stream.SetPosition(0);
@@ -110,9 +137,7 @@ bool TVrFileCollection::VerifyChecksums() {
       if (entry.SeparateFile && !entry.Uncompressed) {
         // A separate file's checksum covers its content as installed; stored as is, the
         // stored bytes are that content and are checked in place below.
-        MemoryStream content;
-        ExtractEntry(entry, content);
-        crc = StreamCrc32(content);
+        crc = ContentCrc32(entry);
       } else {
         crc = reader.Crc(entry.Offset, entry.Size);
       }

@@ -244,10 +244,53 @@ void InflateReader::Finish() {
   } while (Fill());
 }
 
-void DecompressStream(MemoryStream& stream) {
+void DecompressStream(MemoryStream& stream, size_t max_output) {
   std::vector<uint8_t> output;
-  InflateBytes(stream.Data(), stream.Bytes().size(), &output);
+  InflateBytes(stream.Data(), stream.Bytes().size(), &output, max_output);
   stream.Assign(std::move(output));
+}
+
+int64_t InflateToStream(const std::function<void(uint8_t*, size_t)>& read, int64_t compressed_size,
+                        Stream& dest, int64_t max_output) {
+  constexpr size_t kPiece = 1u << 18;
+  ZStream holder(/*deflate=*/false);
+  z_stream& z = holder.get();
+  int code = inflateInit(&z);
+  if (code != Z_OK) ThrowZlib(z, code);
+  holder.MarkInitialised();
+
+  std::vector<uint8_t> input(kPiece);
+  std::vector<uint8_t> output(kPiece);
+  int64_t left = std::max<int64_t>(compressed_size, 0);
+  int64_t written = 0;
+  while (true) {
+    if (z.avail_in == 0 && left > 0) {
+      const size_t piece = static_cast<size_t>(std::min<int64_t>(left, kPiece));
+      read(input.data(), piece);
+      left -= static_cast<int64_t>(piece);
+      z.next_in = input.data();
+      z.avail_in = static_cast<uInt>(piece);
+    }
+    const uInt in_before = z.avail_in;
+    z.next_out = output.data();
+    z.avail_out = static_cast<uInt>(kPiece);
+    code = inflate(&z, Z_NO_FLUSH);
+    const size_t produced = kPiece - z.avail_out;
+    if (static_cast<int64_t>(produced) > max_output - written) {
+      throw KoruError("ファイルが破壊されています");
+    }
+    if (produced > 0) dest.WriteExact(output.data(), static_cast<int64_t>(produced));
+    written += static_cast<int64_t>(produced);
+    if (code == Z_STREAM_END) return written;
+    if (code == Z_NEED_DICT || code == Z_DATA_ERROR || code == Z_MEM_ERROR ||
+        code == Z_STREAM_ERROR) {
+      if (code == Z_NEED_DICT) code = Z_DATA_ERROR;
+      ThrowZlib(z, code);
+    }
+    // No progress with nothing left to read: the stream ended early; keep what was decoded.
+    const bool made_progress = produced > 0 || z.avail_in < in_before;
+    if (!made_progress && left == 0) return written;
+  }
 }
 
 }  // namespace koru

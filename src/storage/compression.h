@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -23,8 +24,16 @@ void CompressStream(MemoryStream& stream, int level_index);
 
 // Replaces the stream's content with the data of the zlib stream it holds; position 0.
 // A zlib stream that ends early gives what was decoded up to that point; bytes behind its
-// end are ignored. Invalid data throws KoruError with zlib's message ("data error").
-void DecompressStream(MemoryStream& stream);
+// end are ignored. Invalid data throws KoruError with zlib's message ("data error"), and
+// output beyond max_output "ファイルが破壊されています".
+void DecompressStream(MemoryStream& stream, size_t max_output = SIZE_MAX);
+
+// Decompresses a zlib stream of compressed_size bytes into dest at its position, reading
+// and writing in pieces, so that neither side is held in memory whole. read(buffer, n)
+// fills buffer with exactly n bytes or throws. Same rules as DecompressStream. Returns the
+// bytes written.
+int64_t InflateToStream(const std::function<void(uint8_t*, size_t)>& read, int64_t compressed_size,
+                        Stream& dest, int64_t max_output = INT64_MAX);
 
 // Decompresses a zlib stream held in memory into out (appending). Same rules as
 // DecompressStream; max_output bounds the result (KoruError when exceeded).

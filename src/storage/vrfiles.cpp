@@ -307,19 +307,21 @@ void TVrFileCollection::ExtractEntry(const TVrFile& entry, Stream& dest) {
   stream.SetPosition(entry.Offset);
   if (entry.Size > 0 && stream.GetPosition() != entry.Offset) throw KoruError(kStreamReadError);
   MemoryStream* memory = dest.AsMemoryStream();
-  // Decompression in place works on a whole memory stream; anything else goes through a
-  // temporary one.
+  // An empty memory stream is decompressed in place, bounded; anything else is inflated
+  // piece by piece, so that a large entry is never held whole.
   if (!entry.Uncompressed && (memory == nullptr || memory->GetSize() != 0)) {
-    MemoryStream temporary;
-    if (entry.Size > 0) stream.CopyToStream(temporary, entry.Size);
-    DecompressStream(temporary);
-    if (temporary.GetSize() > 0) CopyStreamData(dest, temporary, temporary.GetSize());
+    const auto read = [&stream](uint8_t* buffer, size_t n) {
+      stream.ReadExact(buffer, static_cast<int64_t>(n));
+    };
+    InflateToStream(read, entry.Size, dest, memory != nullptr ? kMaxLoadedEntrySize : INT64_MAX);
     return;
   }
   // A count of 0 would mean "everything" to some stream classes: an empty entry copies
   // nothing at all.
   if (entry.Size > 0) stream.CopyToStream(dest, entry.Size);
-  if (!entry.Uncompressed) DecompressStream(*memory);
+  if (!entry.Uncompressed) {
+    DecompressStream(*memory, static_cast<size_t>(kMaxLoadedEntrySize));
+  }
 }
 
 void LoadEntry(TVrFileCollection& collection, Stream& dest, const std::string& name) {

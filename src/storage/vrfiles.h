@@ -35,6 +35,13 @@ inline constexpr int64_t kCompressionLimit = 0x500000;
 inline constexpr const char* kUncompressedExtensions = ".WAV.WMA.OGG.AVI.MPG.MPEG.M1V.WMV.ASF.DAT.";
 // The largest directory accepted; a count above it is taken as damage.
 inline constexpr int32_t kMaxDirectoryEntries = 1000000;
+// The most a compressed entry may inflate to in memory. What is loaded into memory is
+// install.dat and the background picture; the picture reader's pixel budget (768 MiB in a
+// 32-bit process, 2 GiB in a 64-bit one) bounds a picture whose planes are stored
+// uncompressed, and 64 MiB leaves room for its headers. A crafted entry that inflates
+// further is damaged, not a reason to exhaust the address space.
+inline constexpr int64_t kMaxLoadedEntrySize =
+    (sizeof(void*) >= 8 ? int64_t{2} << 30 : int64_t{768} << 20) + (int64_t{64} << 20);
 
 // Message of a damaged archive or directory.
 inline constexpr const char* kCorruptArchiveError = "ファイルが破壊されています";
@@ -119,9 +126,13 @@ class TVrFileCollection : public THashCollection {
   const std::string& ArchivePath() const { return archive_path_; }
   platform::Env& env() const { return env_; }
 
-  // Puts the uncompressed content of entry into dest at its position.
+  // Puts the uncompressed content of entry into dest at its position. A memory stream gets
+  // at most kMaxLoadedEntrySize bytes (more is refused as damaged); other streams get the
+  // content in pieces, whatever its size.
   // REQUIRES: entry belongs to this collection and an archive is open.
   void ExtractEntry(const TVrFile& entry, Stream& dest);
+  // The CRC-32 of entry's uncompressed content, computed in pieces.
+  uint32_t ContentCrc32(const TVrFile& entry);
 
   // --- Writing (vrfile_write.cpp) ---
 

@@ -172,11 +172,7 @@ int Cat(const std::vector<std::string>& raw, CommandContext& context) {
 // after VerifyChecksums has answered false.
 bool EntryMatches(TVrFileCollection& archive, const TVrFile& entry) {
   try {
-    if (entry.SeparateFile) {
-      MemoryStream content;
-      archive.ExtractEntry(entry, content);
-      return StreamCrc32(content) == entry.Crc;
-    }
+    if (entry.SeparateFile) return archive.ContentCrc32(entry) == entry.Crc;
     TKwBigStream& stream = *archive.ArchiveStream();
     stream.SetPosition(entry.Offset);
     if (stream.GetPosition() != entry.Offset) return false;

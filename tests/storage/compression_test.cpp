@@ -66,6 +66,48 @@ TEST(CompressionTest, InflateBytesHonoursTheBound) {
   EXPECT_THROW(InflateBytes(stream.Data(), stream.Bytes().size(), &out, 4999), KoruError);
 }
 
+// The streamed inflate reads and writes in pieces and keeps DecompressStream's rules: an
+// early end keeps what was decoded, trailing bytes are ignored, garbage and output beyond
+// the bound throw.
+TEST(CompressionTest, InflateToStreamKeepsTheInMemoryRules) {
+  MemoryStream packed(SampleBytes(3000000));
+  CompressStream(packed, kCompressFastest);
+  const std::vector<uint8_t> compressed = packed.Bytes();
+  auto inflate = [&](size_t size, int64_t bound) {
+    size_t at = 0;
+    MemoryStream out;
+    InflateToStream(
+        [&](uint8_t* buffer, size_t n) {
+          std::memcpy(buffer, compressed.data() + at, n);
+          at += n;
+        },
+        static_cast<int64_t>(size), out, bound);
+    return out.Release();
+  };
+  EXPECT_EQ(inflate(compressed.size(), INT64_MAX), SampleBytes(3000000));
+  EXPECT_EQ(inflate(compressed.size(), 3000000), SampleBytes(3000000));
+  EXPECT_THROW(inflate(compressed.size(), 2999999), KoruError);
+  const std::vector<uint8_t> half = inflate(compressed.size() / 2, INT64_MAX);
+  EXPECT_GT(half.size(), 0u);
+  EXPECT_EQ(half, SampleBytes(half.size()));
+
+  const std::vector<uint8_t> garbage{1, 2, 3, 4, 5, 6};
+  MemoryStream out;
+  EXPECT_THROW(
+      InflateToStream([&](uint8_t* buffer, size_t n) { std::memcpy(buffer, garbage.data(), n); }, 6,
+                      out),
+      KoruError);
+}
+
+TEST(CompressionTest, DecompressStreamHonoursTheBound) {
+  MemoryStream stream(std::vector<uint8_t>(1 << 20));
+  CompressStream(stream, kCompressBest);
+  MemoryStream copy(stream.Bytes());
+  EXPECT_THROW(DecompressStream(stream, (1 << 20) - 1), KoruError);
+  DecompressStream(copy, 1 << 20);
+  EXPECT_EQ(copy.GetSize(), 1 << 20);
+}
+
 TEST(CompressionTest, InflateIntoFillsExactlyAndRefusesMore) {
   MemoryStream stream(SampleBytes(70000));
   CompressStream(stream, kCompressDefault);
@@ -90,7 +132,7 @@ TEST(CompressionTest, InflateReaderHandsOutPiecesAndChecksTheRest) {
         ASSERT_NE(p, nullptr);
         ASSERT_EQ(std::memcmp(p, bytes.data() + at, piece), 0) << at;
         at += piece;
-        if (at > 300000 * (piece == 1 ? 0 : 1) + 1000) break;
+        if (at > (piece == 1 ? size_t{0} : size_t{300000}) + 1000) break;
       }
     }
     ASSERT_LT(at, bytes.size());
