@@ -108,6 +108,12 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
       }
       cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + j]) & 0x3F);
     }
+    // Overlong forms (a '/' or NUL in disguise), encoded surrogates and code points beyond
+    // U+10FFFF are malformed, not characters.
+    static constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+    if (valid && (cp < kLeast[extra] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)) {
+      valid = false;
+    }
     if (!valid) {
       cp = 0xFFFD;
       j = 1;

@@ -48,6 +48,23 @@ TEST(SjisTest, ConvertsToAndFromUnicode) {
   EXPECT_EQ(out, "?");
 }
 
+// Malformed UTF-8 must not smuggle a character past a check made on the text: an overlong
+// '/' or NUL, an encoded surrogate and a code point beyond U+10FFFF are refused.
+TEST(SjisTest, RefusesMalformedUtf8) {
+  for (const char* bad : {"a\xC0\xAF"
+                          "b",
+                          "\xE0\x80\xAF", "\xC0\x80", "\xED\xA0\x80", "\xED\xBF\xBF",
+                          "\xF4\x90\x80\x80", "\xF8\x88\x80\x80\x80"}) {
+    std::string out;
+    EXPECT_FALSE(TryUtf8ToSjis(bad, &out)) << testing::PrintToString(bad);
+    EXPECT_EQ(out.find('/'), std::string::npos);
+    EXPECT_EQ(Utf8ToUtf16(bad).find(u'/'), std::u16string::npos);
+    EXPECT_EQ(Utf8ToUtf16(bad).find(char16_t{0xD800}), std::u16string::npos);
+  }
+  EXPECT_EQ(Utf8ToUtf16("\xF4\x8F\xBF\xBF"), std::u16string(u"\U0010FFFF"));
+  EXPECT_EQ(Utf8ToUtf16("\xC2\x80"), std::u16string(u"\u0080"));
+}
+
 TEST(ErrorTest, CarriesShiftJisMessage) {
   const KoruError error(Format("%s:ファイルがありません", "a.txt"));
   EXPECT_EQ(error.message(), std::string("a.txt:") + "ファイルがありません");
