@@ -39,9 +39,17 @@ void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
   reader->position += count;
 }
 
+// Called from libpng's C frames: an exception must not pass through them, so a failed
+// allocation becomes libpng's own error (a longjmp once nothing of ours is alive here).
 void WriteToMemory(png_structp png, png_bytep data, png_size_t count) {
   auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-  out->insert(out->end(), data, data + count);
+  bool grown = false;
+  try {
+    out->insert(out->end(), data, data + count);
+    grown = true;
+  } catch (...) {
+  }
+  if (!grown) png_error(png, "メモリが足りません");
 }
 
 void FlushMemory(png_structp) {}
