@@ -30,7 +30,8 @@ std::string Utf16Bytes(const std::string& sjis) {
 
 }  // namespace
 
-SimulatedSystem::SimulatedSystem(FileSystem& files, MemoryRegistry& registry, std::string user_name)
+SimulatedSystem::SimulatedSystem(FileSystem& files, MemoryRegistry& registry, std::string user_name,
+                                 bool make_profile_folder)
     : files_(files), registry_(registry), user_name_(std::move(user_name)) {
   const std::string profile_list =
       "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\" + std::string(kUserSid);
@@ -44,7 +45,7 @@ SimulatedSystem::SimulatedSystem(FileSystem& files, MemoryRegistry& registry, st
     key->WriteValue("Local AppData",
                     {RegistryValueType::kExpandString, "%USERPROFILE%\\AppData\\Local"});
   }
-  files_.MakeDirectories(ProfileFolder());
+  if (make_profile_folder) files_.MakeDirectories(ProfileFolder());
 }
 
 std::string SimulatedSystem::ProfileFolder() const { return "C:\\users\\" + user_name_; }

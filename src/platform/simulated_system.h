@@ -30,7 +30,8 @@ class SimulatedSystem : public System {
  public:
   // Seeds the profile list and the user's shell folders into registry and creates the
   // profile folder C:\users\<user_name>.
-  SimulatedSystem(FileSystem& files, MemoryRegistry& registry, std::string user_name);
+  SimulatedSystem(FileSystem& files, MemoryRegistry& registry, std::string user_name,
+                  bool make_profile_folder = true);
 
   std::string TempFolder() override;
   std::string WindowsFolder() override;

@@ -80,6 +80,7 @@ int Main(const std::vector<std::string>& args) {
 
 #if defined(_WIN32)
 int wmain(int argc, wchar_t** argv) {
+  const koru::tools::ConsoleUtf8Output console;
   return koru::tools::Main(koru::tools::WideArgsToUtf8(argc, argv));
 }
 #else

@@ -8,7 +8,6 @@
 namespace koru::tools {
 
 std::vector<std::string> WideArgsToUtf8(int argc, wchar_t** argv) {
-  SetConsoleOutputCP(CP_UTF8);
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) {
     args.push_back(Utf16ToUtf8(reinterpret_cast<const char16_t*>(argv[i])));
@@ -17,5 +16,14 @@ std::vector<std::string> WideArgsToUtf8(int argc, wchar_t** argv) {
 }
 
 bool StderrIsConsole() { return _isatty(2) != 0; }
+
+ConsoleUtf8Output::ConsoleUtf8Output() : previous_(GetConsoleOutputCP()) {
+  SetConsoleOutputCP(CP_UTF8);
+}
+
+ConsoleUtf8Output::~ConsoleUtf8Output() {
+  // 0: there was no console to switch.
+  if (previous_ != 0) SetConsoleOutputCP(previous_);
+}
 
 }  // namespace koru::tools

@@ -144,6 +144,37 @@ TEST(HostEnvTest, KeptRegistryIsSavedWhenTheEnvEnds) {
             nullptr);
 }
 
+// The tool's Env leaves no trace for work with native paths alone, keeps a damaged registry
+// file as it is, and saves the registry only when it changed.
+TEST(HostEnvTest, RootMadeOnUseAndRegistryFileKeptUnlessChanged) {
+  HostTempFolder temp;
+  const std::string root = temp.path() + "/home/root";
+  const std::string file = root + "/registry.txt";
+  {
+    HostEnv env(root, "tester", /*make_root_on_use=*/true);
+    env.KeepRegistryIn(file);
+    EXPECT_FALSE(env.files().FileExists(temp.path() + "/none"));
+    env.system().ProbeMutex("");
+  }
+  struct stat info;
+  EXPECT_NE(::stat((temp.path() + "/home").c_str(), &info), 0);
+  {
+    HostEnv env(root, "tester", /*make_root_on_use=*/true);
+    EXPECT_TRUE(env.files().MakeDirectory("C:\\game"));
+    EXPECT_TRUE(env.files().DirectoryExists("C:\\users\\tester"));
+  }
+  EXPECT_NE(::stat(file.c_str(), &info), 0);
+
+  WriteNative(file, "garbage\n");
+  {
+    HostEnv env(root, "tester", /*make_root_on_use=*/true);
+    env.KeepRegistryIn(file);
+    EXPECT_THROW(env.registry(), KoruError);
+  }
+  std::ifstream kept(file);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "garbage\n");
+}
+
 // A child process holds the mutex until the parent writes to the pipe.
 TEST(HostEnvTest, MutexOfAnotherProcessWithTheSameRootIsSeen) {
   HostTempFolder temp;

@@ -1,9 +1,6 @@
-#include <sys/stat.h>
-
 #include <cstdlib>
 #include <string>
 
-#include "base/error.h"
 #include "platform/host/host_env.h"
 
 namespace koru::platform {
@@ -15,10 +12,6 @@ std::string DefaultRoot() {
   }
   const char* home = std::getenv("HOME");
   const std::string base = home != nullptr && *home != '\0' ? home : ".";
-  // Created level by level; HostEnv makes the last one.
-  for (const char* part : {"/.local", "/.local/share", "/.local/share/korusetup"}) {
-    ::mkdir((base + part).c_str(), 0777);
-  }
   return base + "/.local/share/korusetup/root";
 }
 
@@ -26,13 +19,10 @@ std::string DefaultRoot() {
 
 Env& DefaultEnv() {
   static HostEnv* env = [] {
-    static HostEnv host(DefaultRoot());
-    try {
-      host.KeepRegistryIn(host.root() + "/registry.txt");
-    } catch (const KoruError&) {
-      // A damaged registry file is left alone (and replaced on exit) rather than
-      // keeping every command from starting.
-    }
+    // Nothing is made in the user's home until a drive path, a mutex or a changed
+    // registry needs it.
+    static HostEnv host(DefaultRoot(), HostUserName(), /*make_root_on_use=*/true);
+    host.KeepRegistryIn(host.root() + "/registry.txt");
     return &host;
   }();
   return *env;

@@ -5,13 +5,25 @@
 #include <iterator>
 #include <sstream>
 
+#include "base/error.h"
+#include "base/sjis.h"
+
 namespace koru::platform {
 
-HostEnv::HostEnv(std::string root, std::string user_name)
-    : files_(std::move(root)), system_(files_, registry_, std::move(user_name)), shell_(files_) {}
+HostEnv::HostEnv(std::string root, std::string user_name, bool make_root_on_use)
+    : files_(std::move(root), make_root_on_use),
+      system_(files_, registry_, std::move(user_name)),
+      shell_(files_) {}
 
 HostEnv::~HostEnv() {
-  if (!registry_file_.empty()) SaveRegistry(registry_file_);
+  if (registry_file_.empty() || registry_.Serialize() == registry_as_loaded_) return;
+  files_.MakeRoot();
+  SaveRegistry(registry_file_);
+}
+
+MemoryRegistry& HostEnv::registry() {
+  if (!registry_error_.empty()) throw KoruError(registry_error_);
+  return registry_;
 }
 
 bool HostEnv::LoadRegistry(const std::string& native_path) {
@@ -37,12 +49,18 @@ bool HostEnv::SaveRegistry(const std::string& native_path) const {
 }
 
 void HostEnv::KeepRegistryIn(const std::string& native_path) {
-  std::ifstream probe(native_path);
-  if (probe) {
-    probe.close();
-    LoadRegistry(native_path);
+  try {
+    std::ifstream probe(native_path);
+    if (probe) {
+      probe.close();
+      LoadRegistry(native_path);
+    }
+  } catch (const KoruError& error) {
+    registry_error_ = Utf8ToSjis(native_path) + ": " + error.what();
+    return;
   }
   registry_file_ = native_path;
+  registry_as_loaded_ = registry_.Serialize();
 }
 
 }  // namespace koru::platform

@@ -17,12 +17,15 @@ namespace koru::platform {
 
 class HostEnv : public Env {
  public:
-  // root: a native folder; it and <root>/drive_c are created when missing.
-  explicit HostEnv(std::string root, std::string user_name = HostUserName());
+  // root: a native folder; it and <root>/drive_c are created when missing, at once or,
+  // with make_root_on_use, when first needed.
+  explicit HostEnv(std::string root, std::string user_name = HostUserName(),
+                   bool make_root_on_use = false);
   ~HostEnv() override;
 
   HostFileSystem& files() override { return files_; }
-  MemoryRegistry& registry() override { return registry_; }
+  // Throws the registry file's error when KeepRegistryIn found it damaged.
+  MemoryRegistry& registry() override;
   HostSystem& system() override { return system_; }
   SimulatedShell& shell() override { return shell_; }
   const std::string& root() const { return files_.root(); }
@@ -34,8 +37,9 @@ class HostEnv : public Env {
   // interrupted save leaves the old file); false on failure.
   bool SaveRegistry(const std::string& native_path) const;
 
-  // Loads the registry from native_path when it exists and saves it there when this
-  // Env is destroyed.
+  // Loads the registry from native_path when it exists and saves it there when this Env is
+  // destroyed, if it changed. A damaged file is kept as it is: the registry is then
+  // unusable (registry() throws an error naming the file) and nothing is saved over it.
   void KeepRegistryIn(const std::string& native_path);
 
  private:
@@ -44,6 +48,8 @@ class HostEnv : public Env {
   HostSystem system_;
   SimulatedShell shell_;
   std::string registry_file_;
+  std::string registry_as_loaded_;
+  std::string registry_error_;
 };
 
 }  // namespace koru::platform

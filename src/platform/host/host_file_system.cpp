@@ -203,11 +203,30 @@ class HostFile : public File {
 
 }  // namespace
 
-HostFileSystem::HostFileSystem(std::string root)
+HostFileSystem::HostFileSystem(std::string root, bool make_root_on_use)
     : root_(std::move(root)), ledger_(std::make_shared<OpenFileLedger>()) {
   while (root_.size() > 1 && root_.back() == '/') root_.pop_back();
+  if (!make_root_on_use) MakeRoot();
+}
+
+void HostFileSystem::MakeRoot() const {
+  if (root_made_) return;
+  root_made_ = true;
+  for (size_t slash = root_.find('/', 1); slash != std::string::npos;
+       slash = root_.find('/', slash + 1)) {
+    ::mkdir(root_.substr(0, slash).c_str(), 0777);
+  }
   ::mkdir(root_.c_str(), 0777);
   ::mkdir((root_ + "/drive_c").c_str(), 0777);
+  for (const auto& made : when_root_made_) made();
+}
+
+void HostFileSystem::WhenRootIsMade(std::function<void()> made) {
+  if (root_made_) {
+    made();
+  } else {
+    when_root_made_.push_back(std::move(made));
+  }
 }
 
 HostFileSystem::~HostFileSystem() = default;
@@ -223,6 +242,7 @@ std::optional<std::string> HostFileSystem::NativePath(const std::string& path) c
     for (const std::string& part : parsed.parts) {
       if (!IsValidWindowsName(part)) return std::nullopt;
     }
+    MakeRoot();
     result = root_ + "/drive_" + parsed.drive;
     parts = CollapseDots(parsed.parts);
   } else {

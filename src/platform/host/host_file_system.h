@@ -10,6 +10,7 @@
 // open files follow the sharing rules of their OpenOptions within this process and
 // cannot be removed or moved.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,8 +24,10 @@ class OpenFileLedger;
 
 class HostFileSystem : public FileSystem {
  public:
-  // root: native folder holding drive_c, drive_d, ...; <root>/drive_c is created.
-  explicit HostFileSystem(std::string root);
+  // root: native folder holding drive_c, drive_d, ...; <root>/drive_c is created, at once
+  // or, with make_root_on_use, only when a path on a drive is first used (so that work
+  // with native paths alone leaves no trace).
+  explicit HostFileSystem(std::string root, bool make_root_on_use = false);
   ~HostFileSystem() override;
 
   std::unique_ptr<File> OpenFile(const std::string& path, const OpenOptions& options) override;
@@ -50,8 +53,16 @@ class HostFileSystem : public FileSystem {
   // case they have on the disc; nullopt for an empty path.
   std::optional<std::string> NativePath(const std::string& path) const;
   const std::string& root() const { return root_; }
+  // Creates the root (with its parents) and drive_c, once, then runs what was asked for
+  // with WhenRootIsMade.
+  void MakeRoot() const;
+  bool RootIsMade() const { return root_made_; }
+  // Runs made() right after the root is made (at once when it is).
+  void WhenRootIsMade(std::function<void()> made);
 
  private:
+  mutable bool root_made_ = false;
+  std::vector<std::function<void()>> when_root_made_;
   std::string root_;
   std::shared_ptr<OpenFileLedger> ledger_;
 };

@@ -70,10 +70,16 @@ std::string HostUserName() {
 }
 
 HostSystem::HostSystem(HostFileSystem& files, MemoryRegistry& registry, std::string user_name)
-    : SimulatedSystem(files, registry, std::move(user_name)),
+    : SimulatedSystem(files, registry, std::move(user_name), /*make_profile_folder=*/false),
+      host_files_(files),
       mutex_folder_(files.root() + "/mutexes") {
-  ::mkdir(mutex_folder_.c_str(), 0777);
+  files.WhenRootIsMade([this] { host_files_.MakeDirectories(ProfileFolder()); });
   SetExecutablePath(ReplaceChar(Utf8ToSjis(ExecutableNativePath()), '/', '\\'));
+}
+
+void HostSystem::MakeMutexFolder() {
+  host_files_.MakeRoot();
+  ::mkdir(mutex_folder_.c_str(), 0777);
 }
 
 std::string HostSystem::MutexFile(const std::string& name) const {
@@ -106,6 +112,7 @@ std::unique_ptr<NamedMutex> HostSystem::CreateNamedMutex(const std::string& name
   if (already_existed != nullptr) *already_existed = false;
   if (!IsValidMutexName(name)) return nullptr;
   if (name.empty()) return std::make_unique<UnnamedMutex>();
+  MakeMutexFolder();
   LockGuard guard(mutex_folder_ + "/.guard");
   if (!guard) return nullptr;
   const std::string file = MutexFile(name);
@@ -118,6 +125,7 @@ std::unique_ptr<NamedMutex> HostSystem::CreateNamedMutex(const std::string& name
 
 MutexProbe HostSystem::ProbeMutex(const std::string& name) {
   if (name.empty() || !IsValidMutexName(name)) return MutexProbe::kAbsent;
+  MakeMutexFolder();
   LockGuard guard(mutex_folder_ + "/.guard");
   return guard && IsHeld(MutexFile(name)) ? MutexProbe::kOpened : MutexProbe::kAbsent;
 }

@@ -27,6 +27,10 @@ class HostSystem : public SimulatedSystem {
   std::string MutexFile(const std::string& name) const;
 
  private:
+  // Made on the first mutex, so that work without one leaves no folder behind.
+  void MakeMutexFolder();
+
+  HostFileSystem& host_files_;
   std::string mutex_folder_;
 };
 
