@@ -27,8 +27,11 @@ uint32_t Crc32Update(uint32_t crc, const uint8_t* data, int64_t size) {
 // a system call per entry would cost more than their checksums.
 class ReadAhead {
  public:
+  // The window is no larger than the archive: a small one is checked at every start of
+  // the setup program and needs no megabyte of zeros.
   explicit ReadAhead(TKwBigStream& stream)
-      : stream_(stream), buffer_(static_cast<size_t>(kChecksumBuffer)) {}
+      : stream_(stream),
+        buffer_(static_cast<size_t>(std::clamp<int64_t>(stream.GetSize(), 1, kChecksumBuffer))) {}
 
   // The CRC-32 of count bytes at offset; throws KoruError where they cannot all be read.
   uint32_t Crc(int64_t offset, int64_t count) {
@@ -49,7 +52,7 @@ class ReadAhead {
     window_size_ = 0;
     stream_.SetPosition(offset);
     if (stream_.GetPosition() != offset) throw KoruError(kStreamReadError);
-    const int64_t piece = std::min(kChecksumBuffer, stream_.Remaining());
+    const int64_t piece = std::min(static_cast<int64_t>(buffer_.size()), stream_.Remaining());
     // A stream that ran out must not keep us waiting for bytes that never come.
     if (piece <= 0) throw KoruError(kStreamReadError);
     stream_.ReadExact(buffer_.data(), piece);

@@ -107,7 +107,11 @@ void InflateBytes(const uint8_t* data, size_t size, std::vector<uint8_t>* out, s
     // One byte beyond the bound is asked for, so that output of exactly max_output bytes
     // is told apart from output that exceeds it.
     const size_t room = max_output - (before - start);
-    const size_t chunk = room >= kDecompressChunkSize ? kDecompressChunkSize : room + 1;
+    // The buffer grows with what was produced, so that a small stream costs no megabyte
+    // of zero-filling.
+    const size_t step =
+        std::clamp<size_t>(std::max(before - start, size / 4 * 16), 16384, kDecompressChunkSize);
+    const size_t chunk = room >= step ? step : room + 1;
     out->resize(before + chunk);
     z.next_out = out->data() + before;
     z.avail_out = static_cast<uInt>(chunk);
