@@ -313,14 +313,14 @@ void TVrFileCollection::ExtractEntry(const TVrFile& entry, Stream& dest) {
     const auto read = [&stream](uint8_t* buffer, size_t n) {
       stream.ReadExact(buffer, static_cast<int64_t>(n));
     };
-    InflateToStream(read, entry.Size, dest, memory != nullptr ? kMaxLoadedEntrySize : INT64_MAX);
+    InflateToStream(read, entry.Size, dest, memory != nullptr ? MaxLoadedEntrySize : INT64_MAX);
     return;
   }
   // A count of 0 would mean "everything" to some stream classes: an empty entry copies
   // nothing at all.
   if (entry.Size > 0) stream.CopyToStream(dest, entry.Size);
   if (!entry.Uncompressed) {
-    DecompressStream(*memory, static_cast<size_t>(kMaxLoadedEntrySize));
+    DecompressStream(*memory, static_cast<size_t>(MaxLoadedEntrySize));
   }
 }
 

@@ -127,7 +127,7 @@ class TVrFileCollection : public THashCollection {
   platform::Env& env() const { return env_; }
 
   // Puts the uncompressed content of entry into dest at its position. A memory stream gets
-  // at most kMaxLoadedEntrySize bytes (more is refused as damaged); other streams get the
+  // at most MaxLoadedEntrySize bytes (more is refused as damaged); other streams get the
   // content in pieces, whatever its size.
   // REQUIRES: entry belongs to this collection and an archive is open.
   void ExtractEntry(const TVrFile& entry, Stream& dest);
@@ -160,6 +160,9 @@ class TVrFileCollection : public THashCollection {
   ArchiveProgressHandler OnProgress;
   // Shows SaveTo's error line; may be empty.
   ArchiveErrorHandler OnError;
+  // The bound of ExtractEntry into memory; the fuzz target lowers it to keep every input's
+  // work small.
+  int64_t MaxLoadedEntrySize = kMaxLoadedEntrySize;
 
  protected:
   std::unique_ptr<THashCollectionItem> CreateItem() override;
