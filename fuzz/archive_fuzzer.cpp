@@ -1,6 +1,7 @@
 // "vf" archives: the directory read from the bytes through a memory big stream, then
-// every entry loaded and the checksums verified. Entry output is bounded: decompressed
-// content beyond kMaxEntryOutput is refused by the destination. Inputs that end like an
+// every entry loaded and the checksums verified. The work stays proportional to the input:
+// a load into memory is bounded by the collection's own cap, lowered here, and what
+// goes to a stream only counts against one budget per input. Inputs that end like an
 // executable with an appended archive (the "kr" trailer) are also opened as a file of
 // the in-memory file system and searched for their settings file.
 
@@ -16,27 +17,33 @@
 
 namespace {
 
-constexpr int64_t kMaxEntryOutput = int64_t{64} << 20;
+constexpr int64_t kMaxLoadedEntry = int64_t{256} << 10;
+constexpr int64_t kOutputBudget = int64_t{4} << 20;
 
-// A destination that is not a memory stream (so ExtractEntry takes its other path) and
-// refuses to grow without bound.
-class CappedStream : public koru::Stream {
+// A destination that is not a memory stream (so ExtractEntry streams into it): it counts
+// what it is given against the input's budget and keeps nothing.
+class BudgetStream : public koru::Stream {
  public:
-  int64_t Read(void* buffer, int64_t count) override { return memory_.Read(buffer, count); }
-  int64_t Write(const void* buffer, int64_t count) override {
-    if (count > kMaxEntryOutput - memory_.GetPosition()) throw koru::KoruError("too large");
-    return memory_.Write(buffer, count);
+  explicit BudgetStream(int64_t& budget) : budget_(budget) {}
+  int64_t Read(void*, int64_t) override { return 0; }
+  int64_t Write(const void*, int64_t count) override {
+    if (count > budget_) throw koru::KoruError("too large");
+    budget_ -= count;
+    size_ += count;
+    return count;
   }
-  int64_t GetSize() override { return memory_.GetSize(); }
-  int64_t GetPosition() override { return memory_.GetPosition(); }
-  void SetPosition(int64_t position) override { memory_.SetPosition(position); }
-  void SetSize(int64_t size) override { memory_.SetSize(size); }
+  int64_t GetSize() override { return size_; }
+  int64_t GetPosition() override { return size_; }
+  void SetPosition(int64_t) override {}
+  void SetSize(int64_t) override {}
 
  private:
-  koru::MemoryStream memory_;
+  int64_t& budget_;
+  int64_t size_ = 0;
 };
 
 void LoadEveryEntry(koru::TVrFileCollection& archive) {
+  int64_t budget = kOutputBudget;
   for (int i = 0; i < archive.Count(); ++i) {
     const koru::TVrFile& entry = archive.Entry(i);
     if (entry.Name() == koru::kEndMarkerName) continue;
@@ -46,7 +53,7 @@ void LoadEveryEntry(koru::TVrFileCollection& archive) {
         koru::LoadEntry(archive, dest, entry.Name());
         KORU_FUZZ_CHECK(dest.GetPosition() == 0);
       } else {
-        CappedStream dest;
+        BudgetStream dest(budget);
         archive.ExtractEntry(entry, dest);
         if (entry.Uncompressed) KORU_FUZZ_CHECK(dest.GetSize() == entry.Size);
       }
@@ -77,6 +84,7 @@ void FuzzExecutable(const uint8_t* data, size_t size) {
       Env().files().PutFile(path, std::string_view(reinterpret_cast<const char*>(data), size)));
   {
     koru::TVrFileCollection archive(Env());
+    archive.MaxLoadedEntrySize = kMaxLoadedEntry;
     try {
       archive.OpenArchive(path, /*treat_as_file=*/false);
       CheckOpened(archive);
@@ -97,6 +105,7 @@ void FuzzExecutable(const uint8_t* data, size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > koru::fuzz::kMaxInputSize) return 0;
   koru::TVrFileCollection archive(Env());
+  archive.MaxLoadedEntrySize = kMaxLoadedEntry;
   try {
     archive.OpenStream(
         std::make_unique<koru::TKwBigMemoryStream>(std::vector<uint8_t>(data, data + size)));
