@@ -15,8 +15,20 @@ set(CMAKE_RC_COMPILER ${KORU_MINGW_TRIPLET}-windres)
 if(DEFINED ENV{KORU_MINGW_DEPS})
   set(KORU_MINGW_DEPS "$ENV{KORU_MINGW_DEPS}")
 elseif(NOT KORU_MINGW_DEPS)
+  # The same rule as bootstrap: KORU_CACHE_DIR, else /var/cache/korusetup for root and
+  # the user's cache folder otherwise. A user whose bootstrap ran as root (sudo) finds the
+  # system cache when the own one holds no build.
+  execute_process(COMMAND id -u OUTPUT_VARIABLE _koru_uid OUTPUT_STRIP_TRAILING_WHITESPACE
+                  ERROR_QUIET)
+  if(DEFINED ENV{XDG_CACHE_HOME})
+    set(_koru_user_cache "$ENV{XDG_CACHE_HOME}/korusetup")
+  else()
+    set(_koru_user_cache "$ENV{HOME}/.cache/korusetup")
+  endif()
   if(DEFINED ENV{KORU_CACHE_DIR})
     set(_koru_cache "$ENV{KORU_CACHE_DIR}")
+  elseif(NOT _koru_uid STREQUAL "0" AND EXISTS "${_koru_user_cache}/mingw-${KORU_MINGW_ARCH}")
+    set(_koru_cache "${_koru_user_cache}")
   else()
     set(_koru_cache /var/cache/korusetup)
   endif()
