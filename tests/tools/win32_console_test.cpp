@@ -10,6 +10,7 @@ namespace {
 
 TEST(ConsoleUtf8OutputTest, SwitchesToUtf8AndGivesTheCodePageBack) {
   if (GetConsoleOutputCP() == 0) {
+    // Run with redirected output the program may have no usable console: it gets its own.
     FreeConsole();
     const BOOL made = AllocConsole();
     ASSERT_NE(GetConsoleOutputCP(), 0u) << made << " " << GetLastError();
