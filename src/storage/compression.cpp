@@ -263,27 +263,32 @@ int64_t InflateToStream(const std::function<void(uint8_t*, size_t)>& read, int64
   if (code != Z_OK) ThrowZlib(z, code);
   holder.MarkInitialised();
 
-  std::vector<uint8_t> input(kPiece);
-  std::vector<uint8_t> output(kPiece);
   int64_t left = std::max<int64_t>(compressed_size, 0);
+  // Buffers in proportion to the entry, not filled beforehand: archives hold thousands of
+  // small entries, and two zeroed 256 KiB blocks per entry would cost more than their data.
+  const size_t input_size = static_cast<size_t>(std::clamp<int64_t>(left, 1, kPiece));
+  const size_t output_size =
+      static_cast<size_t>(std::clamp<int64_t>(left, int64_t{1} << 12, kPiece / 8) * 8);
+  const auto input = std::make_unique_for_overwrite<uint8_t[]>(input_size);
+  const auto output = std::make_unique_for_overwrite<uint8_t[]>(output_size);
   int64_t written = 0;
   while (true) {
     if (z.avail_in == 0 && left > 0) {
-      const size_t piece = static_cast<size_t>(std::min<int64_t>(left, kPiece));
-      read(input.data(), piece);
+      const size_t piece = static_cast<size_t>(std::min<int64_t>(left, input_size));
+      read(input.get(), piece);
       left -= static_cast<int64_t>(piece);
-      z.next_in = input.data();
+      z.next_in = input.get();
       z.avail_in = static_cast<uInt>(piece);
     }
     const uInt in_before = z.avail_in;
-    z.next_out = output.data();
-    z.avail_out = static_cast<uInt>(kPiece);
+    z.next_out = output.get();
+    z.avail_out = static_cast<uInt>(output_size);
     code = inflate(&z, Z_NO_FLUSH);
-    const size_t produced = kPiece - z.avail_out;
+    const size_t produced = output_size - z.avail_out;
     if (static_cast<int64_t>(produced) > max_output - written) {
       throw KoruError("ファイルが破壊されています");
     }
-    if (produced > 0) dest.WriteExact(output.data(), static_cast<int64_t>(produced));
+    if (produced > 0) dest.WriteExact(output.get(), static_cast<int64_t>(produced));
     written += static_cast<int64_t>(produced);
     if (code == Z_STREAM_END) return written;
     if (code == Z_NEED_DICT || code == Z_DATA_ERROR || code == Z_MEM_ERROR ||
