@@ -97,6 +97,10 @@ std::vector<Seed> MakeSeeds() {
   seeds.push_back({"layout 101", Fixture(101, {{"x.wav", "stored as is", false, 1, 0x12345678},
                                                {"y.txt", "compressed", true, 2, 0}})});
   seeds.push_back({"executable with archive", Executable()});
+  // 16 KiB that inflate to 16 MiB: loads into memory stop at the bound, extractions at the
+  // target's output budget.
+  seeds.push_back({"entry that inflates far beyond the memory bound",
+                   Save({{"bomb.bin", std::string(16 << 20, '\0')}}), /*regression=*/true});
   return seeds;
 }
 

@@ -24,6 +24,10 @@ class TKwXmlElement;
 class TMuraFrame;
 class TMuraFrameList;
 
+// The default bound on the pixel memory of one image load.
+inline constexpr int64_t kMaxMuraPixelBytes =
+    sizeof(void*) >= 8 ? int64_t{2} << 30 : int64_t{768} << 20;
+
 // The 40-byte image-wide header record (binary variant 103 and later stores it as is).
 struct TMuraHeader {
   static constexpr int kSize = 40;
@@ -140,7 +144,7 @@ class TMuraFrameList {
   bool NotFillBG = false;
   // Upper bound on the pixel memory of all planes of one load (frames, layers, alpha
   // planes), so that a damaged file cannot exhaust memory with many large layers.
-  int64_t MaxTotalBytes = sizeof(void*) >= 8 ? int64_t{2} << 30 : int64_t{768} << 20;
+  int64_t MaxTotalBytes = kMaxMuraPixelBytes;
 
  private:
   std::vector<std::unique_ptr<TMuraFrame>> frames_;

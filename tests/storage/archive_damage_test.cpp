@@ -6,6 +6,7 @@
 
 #include "archive_fixture.h"
 #include "base/error.h"
+#include "imaging/mura.h"
 #include "platform/memory/memory_env.h"
 #include "storage/vrfiles.h"
 
@@ -133,6 +134,23 @@ TEST_F(ArchiveDamageTest, EntryBeyondTheEndOfTheDataStopsWithAnError) {
   std::vector<FixtureEntry> entries = {{"a.txt", "abcdef", false}};
   const std::string archive = BuildArchive(102, entries);
   EXPECT_EQ(OpenAndLoadAll(archive.substr(0, archive.size() - 2)), kStreamReadError);
+}
+
+// A few kilobytes that inflate beyond the bound of a load into memory are damage there,
+// while an extraction to a file streams the same entry whole.
+TEST_F(ArchiveDamageTest, InflatingBeyondTheMemoryBoundIsDamageOnlyInMemory) {
+  const std::string archive = BuildArchive(102, {{"bomb.bin", std::string(3000000, 'z')}});
+  ASSERT_LT(archive.size(), 10000u);
+  archive_.MaxLoadedEntrySize = 1 << 20;
+  EXPECT_EQ(OpenAndLoadAll(archive), "ファイルが破壊されています");
+
+  auto file = env_.files().OpenFile("C:\\g\\bomb.bin",
+                                    {platform::FileAccess::kWrite, platform::FileShare::kNone,
+                                     platform::FileDisposition::kCreateAlways});
+  archive_.ExtractEntry(archive_.Entry(0), *file);
+  EXPECT_EQ(file->GetSize(), 3000000);
+  // The default bound admits the largest picture the image reader accepts.
+  EXPECT_GT(kMaxLoadedEntrySize, kMaxMuraPixelBytes);
 }
 
 TEST_F(ArchiveDamageTest, EveryTruncatedPrefixGivesACleanError) {
