@@ -35,5 +35,9 @@ std::string Format(const char* format, ...) KORU_PRINTF_FORMAT(1, 2);
 inline constexpr const char* kStreamReadError = "ストリームの読み込みエラー";
 // Message of a stream that refused bytes.
 inline constexpr const char* kStreamWriteError = "ストリームの書き込みエラー";
+// Messages of a file the system failed to read or to write (its path in place of %s);
+// the system's reason follows after "\r\n", on a line of its own.
+inline constexpr const char* kFileReadError = "ファイル %s を読み込めません";
+inline constexpr const char* kFileWriteError = "ファイル %s に書き込めません";
 
 }  // namespace koru

@@ -47,33 +47,35 @@ class EnvWrapper : public Env, public FileSystem, public Registry, public System
   std::optional<uint32_t> GetAttributes(const std::string& path) override {
     return target_.files().GetAttributes(path);
   }
-  bool SetAttributes(const std::string& path, uint32_t attributes) override {
+  FileStatus SetAttributes(const std::string& path, uint32_t attributes) override {
     return target_.files().SetAttributes(path, attributes);
   }
   std::optional<uint32_t> GetFileDosTime(const std::string& path) override {
     return target_.files().GetFileDosTime(path);
   }
-  bool SetFileDosTime(const std::string& path, uint32_t dos_time) override {
+  FileStatus SetFileDosTime(const std::string& path, uint32_t dos_time) override {
     return target_.files().SetFileDosTime(path, dos_time);
   }
   std::optional<int64_t> GetFileSize(const std::string& path) override {
     return target_.files().GetFileSize(path);
   }
-  bool CopyFileTo(const std::string& source, const std::string& target,
-                  bool fail_if_exists) override {
+  FileStatus CopyFileTo(const std::string& source, const std::string& target,
+                        bool fail_if_exists) override {
     return target_.files().CopyFileTo(source, target, fail_if_exists);
   }
-  bool MoveFileTo(const std::string& source, const std::string& target) override {
+  FileStatus MoveFileTo(const std::string& source, const std::string& target) override {
     return target_.files().MoveFileTo(source, target);
   }
-  bool MoveFileOver(const std::string& source, const std::string& target) override {
+  FileStatus MoveFileOver(const std::string& source, const std::string& target) override {
     return target_.files().MoveFileOver(source, target);
   }
-  bool RemoveFile(const std::string& path) override { return target_.files().RemoveFile(path); }
-  bool MakeDirectory(const std::string& path) override {
+  FileStatus RemoveFile(const std::string& path) override {
+    return target_.files().RemoveFile(path);
+  }
+  FileStatus MakeDirectory(const std::string& path) override {
     return target_.files().MakeDirectory(path);
   }
-  bool RemoveDirectoryAt(const std::string& path) override {
+  FileStatus RemoveDirectoryAt(const std::string& path) override {
     return target_.files().RemoveDirectoryAt(path);
   }
   std::vector<DirEntry> ListDirectory(const std::string& folder) override {

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "base/stream.h"
+#include "platform/file_status.h"
 
 namespace koru::platform {
 
@@ -56,6 +58,10 @@ struct DirEntry {
   uint32_t dos_time = 0;  // DOS date (high word) and time (low word), local time
 };
 
+// The error of a failed read or write of an open file: kFileReadError or kFileWriteError
+// with the path, and the system's reason on the next line when there is one.
+KoruError FileIoError(const char* format, const std::string& path, const std::string& reason);
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -70,30 +76,30 @@ class FileSystem {
   virtual bool DirectoryExists(const std::string& path) = 0;
   // The entry's attribute bits, or nullopt when it does not exist.
   virtual std::optional<uint32_t> GetAttributes(const std::string& path) = 0;
-  virtual bool SetAttributes(const std::string& path, uint32_t attributes) = 0;
+  virtual FileStatus SetAttributes(const std::string& path, uint32_t attributes) = 0;
   // The file's last-write time as a DOS date-time (FileAge), or nullopt.
   virtual std::optional<uint32_t> GetFileDosTime(const std::string& path) = 0;
-  virtual bool SetFileDosTime(const std::string& path, uint32_t dos_time) = 0;
+  virtual FileStatus SetFileDosTime(const std::string& path, uint32_t dos_time) = 0;
   // The file's size in bytes, or nullopt when it cannot be read.
   virtual std::optional<int64_t> GetFileSize(const std::string& path) = 0;
 
   // Copies a file (CopyFile); with fail_if_exists false an existing target is replaced.
-  virtual bool CopyFileTo(const std::string& source, const std::string& target,
-                          bool fail_if_exists) = 0;
+  virtual FileStatus CopyFileTo(const std::string& source, const std::string& target,
+                                bool fail_if_exists) = 0;
   // Renames or moves a file or folder; never replaces an existing target.
-  virtual bool MoveFileTo(const std::string& source, const std::string& target) = 0;
+  virtual FileStatus MoveFileTo(const std::string& source, const std::string& target) = 0;
   // Puts the file source in the place of target on the same volume, replacing a file of
   // that name (MoveFileEx with MOVEFILE_REPLACE_EXISTING): afterwards target is either the
   // whole of source or, on failure, what it was before. Fails for a folder on either side,
   // an open source, a read-only or open target and a target on another volume.
-  virtual bool MoveFileOver(const std::string& source, const std::string& target) = 0;
-  virtual bool RemoveFile(const std::string& path) = 0;
+  virtual FileStatus MoveFileOver(const std::string& source, const std::string& target) = 0;
+  virtual FileStatus RemoveFile(const std::string& path) = 0;
   // Creates one folder; its parent must exist.
-  virtual bool MakeDirectory(const std::string& path) = 0;
+  virtual FileStatus MakeDirectory(const std::string& path) = 0;
   // Creates a folder with every missing parent (ForceDirectories); true when it exists after.
-  virtual bool MakeDirectories(const std::string& path);
+  virtual FileStatus MakeDirectories(const std::string& path);
   // Removes an empty folder.
-  virtual bool RemoveDirectoryAt(const std::string& path) = 0;
+  virtual FileStatus RemoveDirectoryAt(const std::string& path) = 0;
 
   // The entries of a folder, without "." and "..", sorted by name ignoring ASCII case
   // (CompareIgnoreCase) whatever order the platform enumerates them in. Empty when the

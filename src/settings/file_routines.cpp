@@ -44,8 +44,8 @@ void DeleteAtRestart(platform::Env& env, const std::string& path) {
   env.system().DeleteAtRestart(path);
 }
 
-bool CopyFileIfChanged(platform::Env& env, const std::string& source, const std::string& target,
-                       bool compare) {
+platform::FileStatus CopyFileIfChanged(platform::Env& env, const std::string& source,
+                                       const std::string& target, bool compare) {
   if (compare && SameDateAndSize(env, source, target)) return true;
   return env.files().CopyFileTo(source, target, /*fail_if_exists=*/false);
 }

@@ -17,8 +17,8 @@ void DeleteAtRestart(platform::Env& env, const std::string& path);
 // Returns true when the copy succeeded or was skipped. A source that cannot be opened
 // leads to a plain copy; a target that exists but cannot be opened for reading throws
 // the file layer's KoruError.
-bool CopyFileIfChanged(platform::Env& env, const std::string& source, const std::string& target,
-                       bool compare);
+platform::FileStatus CopyFileIfChanged(platform::Env& env, const std::string& source,
+                                       const std::string& target, bool compare);
 
 // The file's size in bytes, 0 when it cannot be opened. Never throws.
 int64_t GetFileSizeSafe(platform::Env& env, const std::string& path);

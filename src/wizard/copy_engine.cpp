@@ -52,6 +52,7 @@ std::string FailureMessage(const std::string& what, const std::string& reason) {
   return reason.empty() ? what : what + "\r\n" + reason;
 }
 std::string ReasonOf(bool) { return std::string(); }
+std::string ReasonOf(const platform::FileStatus& status) { return status.reason(); }
 std::string ReasonOf(const KoruError& error) { return error.message(); }
 
 [[noreturn]] void Fail(const std::string& what, const std::string& reason) {

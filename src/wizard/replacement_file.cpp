@@ -40,13 +40,13 @@ platform::File& ReplacementFile::Create() {
   return *file_;
 }
 
-bool ReplacementFile::CopyFrom(const std::string& source) {
+platform::FileStatus ReplacementFile::CopyFrom(const std::string& source) {
   if (temporary_.empty()) return false;
   made_ = true;
   return env_.files().CopyFileTo(source, temporary_, /*fail_if_exists=*/false);
 }
 
-bool ReplacementFile::PutInPlace(std::optional<uint32_t> dos_time) {
+platform::FileStatus ReplacementFile::PutInPlace(std::optional<uint32_t> dos_time) {
   if (!made_) return false;
   if (file_ != nullptr) {
     // On the disc before the rename, or a crash could leave a renamed empty file.
@@ -55,9 +55,9 @@ bool ReplacementFile::PutInPlace(std::optional<uint32_t> dos_time) {
   }
   platform::FileSystem& files = env_.files();
   if (dos_time) files.SetFileDosTime(temporary_, *dos_time);
-  if (!files.MoveFileOver(temporary_, target_)) {
+  if (platform::FileStatus moved = files.MoveFileOver(temporary_, target_); !moved) {
     Discard();
-    return false;
+    return moved;
   }
   made_ = false;
   return true;

@@ -37,11 +37,11 @@ class ReplacementFile {
   platform::File& Create();
   // Copies source into the temporary file instead (the system's file copy); false on
   // failure. REQUIRES: Create was not called.
-  bool CopyFrom(const std::string& source);
+  platform::FileStatus CopyFrom(const std::string& source);
   // Flushes and closes the temporary file, gives it dos_time when set, and moves it over
   // the target. False when the move is refused; the target is then untouched and the
   // temporary file removed. Flushing throws the file layer's KoruError.
-  bool PutInPlace(std::optional<uint32_t> dos_time = std::nullopt);
+  platform::FileStatus PutInPlace(std::optional<uint32_t> dos_time = std::nullopt);
 
   const std::string& target() const { return target_; }
   // Empty when no free name was found.

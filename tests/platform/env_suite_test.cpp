@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "base/error.h"
@@ -214,6 +215,41 @@ TYPED_TEST(EnvSuite, Attributes_ReadOnlyBlocksWritingUntilCleared) {
   EXPECT_FALSE(this->files().FileExists(path));
   EXPECT_FALSE(this->files().RemoveFile(path));
   EXPECT_FALSE(this->files().SetAttributes(path, kAttrReadOnly));
+}
+
+// Callers tell a file in use from one that is gone, and the user reads which file failed.
+TYPED_TEST(EnvSuite, Failures_SayWhyAndNameTheFile) {
+  FileSystem& files = this->files();
+  const std::string path = this->At("held.txt");
+  this->Put(path, "abc");
+  {
+    auto held = files.OpenFile(
+        path, Options(FileAccess::kRead, FileDisposition::kOpenExisting, FileShare::kRead));
+    EXPECT_EQ(files.RemoveFile(path).failure(), FileFailure::kInUse);
+    // Writing through a handle opened for reading fails, naming the file.
+    std::string message;
+    try {
+      held->WriteExact("x", 1);
+    } catch (const KoruError& error) {
+      message = error.message();
+    }
+    EXPECT_FALSE(message.empty());
+    if constexpr (!std::is_same_v<TypeParam, MemoryBackend> &&
+                  !std::is_same_v<TypeParam, WrappedMemoryBackend>) {
+      EXPECT_NE(message.find(path), std::string::npos) << message;
+    }
+  }
+  EXPECT_EQ(files.RemoveFile(this->At("none.txt")).failure(), FileFailure::kNotFound);
+  EXPECT_EQ(files.RemoveDirectoryAt(this->At("none")).failure(), FileFailure::kNotFound);
+  EXPECT_EQ(files.MakeDirectories(this->At("none\\deeper")).failure(), FileFailure::kNone);
+  EXPECT_EQ(files.MakeDirectory(this->At("none")).failure(), FileFailure::kAlreadyExists);
+  EXPECT_EQ(files.MakeDirectory(this->At("gone\\deeper")).failure(), FileFailure::kNotFound);
+  EXPECT_EQ(files.CopyFileTo(path, path, /*fail_if_exists=*/true).failure(),
+            FileFailure::kAlreadyExists);
+  ASSERT_TRUE(files.SetAttributes(path, kAttrReadOnly));
+  EXPECT_EQ(files.RemoveFile(path).failure(), FileFailure::kAccessDenied);
+  ASSERT_TRUE(files.SetAttributes(path, 0));
+  EXPECT_TRUE(files.RemoveFile(path));
 }
 
 TYPED_TEST(EnvSuite, DosTime_RoundTripsAndRejectsMissingFiles) {

@@ -62,7 +62,7 @@ TEST(EnvWrapperTest, OverriddenMakeDirectoryIsSeenByMakeDirectories) {
   class NoFolders : public EnvWrapper {
    public:
     using EnvWrapper::EnvWrapper;
-    bool MakeDirectory(const std::string& path) override { return false; }
+    FileStatus MakeDirectory(const std::string& path) override { return false; }
   };
   MemoryEnv memory;
   NoFolders env(memory);

@@ -56,8 +56,8 @@ class TestEnv : public platform::EnvWrapper {
 
   std::unique_ptr<platform::File> OpenFile(const std::string& path,
                                            const platform::OpenOptions& options) override;
-  bool CopyFileTo(const std::string& source, const std::string& target,
-                  bool fail_if_exists) override {
+  platform::FileStatus CopyFileTo(const std::string& source, const std::string& target,
+                                  bool fail_if_exists) override {
     if (reads_fail && OnDrive(source, 'D')) return false;
     if (OnDrive(target, 'C') && CountWrite()) return false;
     return EnvWrapper::CopyFileTo(source, target, fail_if_exists);

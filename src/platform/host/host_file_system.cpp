@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "base/error.h"
@@ -31,6 +32,38 @@ KoruError OpenError(bool creating, const std::string& path) {
   return KoruError(
       Format(creating ? "ファイル %s を作成できません" : "ファイル %s を開けません", path.c_str()));
 }
+
+// A failed system call's errno as the kind of failure Windows would report.
+FileStatus FailureOf(int error) {
+  FileFailure failure = FileFailure::kOther;
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      failure = FileFailure::kNotFound;
+      break;
+    case EBUSY:
+    case ETXTBSY:
+      failure = FileFailure::kInUse;
+      break;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+      failure = FileFailure::kAccessDenied;
+      break;
+    case EEXIST:
+      failure = FileFailure::kAlreadyExists;
+      break;
+    case ENOSPC:
+    case EDQUOT:
+      failure = FileFailure::kDiskFull;
+      break;
+  }
+  return FileStatus(failure, std::strerror(error));
+}
+
+// The status of a system call that returns 0 on success.
+FileStatus StatusOf(int result) { return result == 0 ? FileStatus(true) : FailureOf(errno); }
 
 std::optional<struct stat> StatOf(const std::string& native) {
   struct stat st;
@@ -132,8 +165,10 @@ bool CopyData(int in, int out, int64_t size) {
 
 class HostFile : public File {
  public:
-  HostFile(UniqueFd fd, std::unique_ptr<LedgerTicket> ticket, bool writable, bool write_through)
-      : fd_(std::move(fd)),
+  HostFile(std::string path, UniqueFd fd, std::unique_ptr<LedgerTicket> ticket, bool writable,
+           bool write_through)
+      : path_(std::move(path)),
+        fd_(std::move(fd)),
         ticket_(std::move(ticket)),
         writable_(writable),
         write_through_(write_through) {}
@@ -152,7 +187,7 @@ class HostFile : public File {
           ::pread(fd_.get(), out + done, static_cast<size_t>(std::min(count - done, kMaxChunk)),
                   static_cast<off_t>(position_ + done));
       if (n < 0 && errno == EINTR) continue;
-      if (n < 0) throw KoruError(kStreamReadError);
+      if (n < 0) throw Failed(kFileReadError);
       if (n == 0) break;
       done += n;
     }
@@ -162,9 +197,10 @@ class HostFile : public File {
 
   int64_t Write(const void* buffer, int64_t count) override {
     if (count <= 0) return 0;
+    errno = 0;
     if (position_ > std::numeric_limits<int64_t>::max() - count ||
         !WriteAll(fd_.get(), static_cast<const char*>(buffer), count, position_)) {
-      throw KoruError(kStreamWriteError);
+      throw Failed(kFileWriteError);
     }
     written_ = true;
     position_ += count;
@@ -173,7 +209,7 @@ class HostFile : public File {
 
   int64_t GetSize() override {
     struct stat st;
-    if (::fstat(fd_.get(), &st) != 0) throw KoruError(kStreamReadError);
+    if (::fstat(fd_.get(), &st) != 0) throw Failed(kFileReadError);
     return static_cast<int64_t>(st.st_size);
   }
 
@@ -181,18 +217,25 @@ class HostFile : public File {
   void SetPosition(int64_t position) override { position_ = std::max<int64_t>(position, 0); }
 
   void SetSize(int64_t size) override {
+    errno = 0;
     if (!writable_ || size < 0 || ::ftruncate(fd_.get(), static_cast<off_t>(size)) != 0) {
-      throw KoruError(kStreamWriteError);
+      throw Failed(kFileWriteError);
     }
     written_ = true;
     if (position_ > size) position_ = size;
   }
 
   void Flush() override {
-    if (writable_ && ::fsync(fd_.get()) != 0) throw KoruError(kStreamWriteError);
+    if (writable_ && ::fsync(fd_.get()) != 0) throw Failed(kFileWriteError);
   }
 
  private:
+  // The error naming this file, with errno's reason when the system gave one.
+  KoruError Failed(const char* format) const {
+    return FileIoError(format, path_, errno != 0 ? std::strerror(errno) : "");
+  }
+
+  std::string path_;
   UniqueFd fd_;
   std::unique_ptr<LedgerTicket> ticket_;
   bool writable_;
@@ -296,7 +339,7 @@ std::unique_ptr<File> HostFileSystem::OpenFile(const std::string& path,
   if (options.disposition == FileDisposition::kCreateAlways && ::ftruncate(fd.get(), 0) != 0) {
     throw OpenError(creating, path);
   }
-  return std::make_unique<HostFile>(std::move(fd), std::move(ticket), record.write,
+  return std::make_unique<HostFile>(path, std::move(fd), std::move(ticket), record.write,
                                     options.write_through);
 }
 
@@ -319,15 +362,15 @@ std::optional<uint32_t> HostFileSystem::GetAttributes(const std::string& path) {
   return AttributesOf(*st);
 }
 
-bool HostFileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
+FileStatus HostFileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
   const auto native = NativePath(path);
   const auto st = native ? StatOf(*native) : std::nullopt;
-  if (!st) return false;
+  if (!st) return FileFailure::kNotFound;
   // Only read-only has a host equivalent (the owner's write bit); the others are dropped.
   if (S_ISDIR(st->st_mode)) return true;
   const mode_t mode =
       (attributes & kAttrReadOnly) != 0 ? (st->st_mode & ~0222) : (st->st_mode | S_IWUSR);
-  return ::chmod(native->c_str(), mode & 07777) == 0;
+  return StatusOf(::chmod(native->c_str(), mode & 07777));
 }
 
 std::optional<uint32_t> HostFileSystem::GetFileDosTime(const std::string& path) {
@@ -337,11 +380,12 @@ std::optional<uint32_t> HostFileSystem::GetFileDosTime(const std::string& path) 
   return DosTimeOf(st->st_mtim.tv_sec);
 }
 
-bool HostFileSystem::SetFileDosTime(const std::string& path, uint32_t dos_time) {
+FileStatus HostFileSystem::SetFileDosTime(const std::string& path, uint32_t dos_time) {
   const auto native = NativePath(path);
   const auto st = native ? StatOf(*native) : std::nullopt;
   const auto civil = UnpackDosTime(dos_time);
-  if (!st || S_ISDIR(st->st_mode) || !civil) return false;
+  if (!st) return FileFailure::kNotFound;
+  if (S_ISDIR(st->st_mode) || !civil) return false;
   struct tm local = {};
   local.tm_year = civil->year - 1900;
   local.tm_mon = civil->month - 1;
@@ -357,7 +401,7 @@ bool HostFileSystem::SetFileDosTime(const std::string& path, uint32_t dos_time) 
   times[0].tv_nsec = UTIME_OMIT;
   times[1].tv_sec = t;
   times[1].tv_nsec = 0;
-  return ::utimensat(AT_FDCWD, native->c_str(), times, 0) == 0;
+  return StatusOf(::utimensat(AT_FDCWD, native->c_str(), times, 0));
 }
 
 std::optional<int64_t> HostFileSystem::GetFileSize(const std::string& path) {
@@ -367,54 +411,58 @@ std::optional<int64_t> HostFileSystem::GetFileSize(const std::string& path) {
   return static_cast<int64_t>(st->st_size);
 }
 
-bool HostFileSystem::CopyFileTo(const std::string& source, const std::string& target,
-                                bool fail_if_exists) {
+FileStatus HostFileSystem::CopyFileTo(const std::string& source, const std::string& target,
+                                      bool fail_if_exists) {
   const auto from = NativePath(source);
   const auto to = NativePath(target);
   const auto source_stat = from ? StatOf(*from) : std::nullopt;
-  if (!source_stat || S_ISDIR(source_stat->st_mode) || !to) return false;
+  if (!source_stat) return FileFailure::kNotFound;
+  if (S_ISDIR(source_stat->st_mode) || !to) return false;
   if (const auto target_stat = StatOf(*to)) {
-    if (fail_if_exists || S_ISDIR(target_stat->st_mode) || IsReadOnly(*target_stat)) return false;
-    if (KeyOf(*target_stat) == KeyOf(*source_stat) || ledger_->IsOpen(KeyOf(*target_stat))) {
-      return false;
-    }
+    if (fail_if_exists) return FileFailure::kAlreadyExists;
+    if (S_ISDIR(target_stat->st_mode) || IsReadOnly(*target_stat))
+      return FileFailure::kAccessDenied;
+    if (KeyOf(*target_stat) == KeyOf(*source_stat)) return false;
+    if (ledger_->IsOpen(KeyOf(*target_stat))) return FileFailure::kInUse;
   }
   // Others may keep the source open for reading and writing meanwhile.
   OpenRecord reader;
   reader.read = reader.share_read = reader.share_write = true;
   auto reading = ledger_->TryOpen(KeyOf(*source_stat), reader);
-  if (!reading) return false;
+  if (!reading) return FileFailure::kInUse;
   UniqueFd in(::open(from->c_str(), O_RDONLY | O_CLOEXEC));
-  if (!in) return false;
+  if (!in) return FailureOf(errno);
   UniqueFd out(::open(to->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (!out) return false;
+  if (!out) return FailureOf(errno);
   struct timespec times[2] = {source_stat->st_atim, source_stat->st_mtim};
   if (!CopyData(in.get(), out.get(), static_cast<int64_t>(source_stat->st_size)) ||
       ::futimens(out.get(), times) != 0 || ::fchmod(out.get(), source_stat->st_mode & 07777) != 0) {
     // Like CopyFile, a failed copy leaves no half-written target.
+    const FileStatus failed = FailureOf(errno);
     out.reset();
     ::unlink(to->c_str());
-    return false;
+    return failed;
   }
   return true;
 }
 
-bool HostFileSystem::MoveFileTo(const std::string& source, const std::string& target) {
+FileStatus HostFileSystem::MoveFileTo(const std::string& source, const std::string& target) {
   const auto from = NativePath(source);
   const auto to = NativePath(target);
   if (!from || !to) return false;
   struct stat source_stat;
-  if (::lstat(from->c_str(), &source_stat) != 0) return false;
-  if (!S_ISDIR(source_stat.st_mode) && ledger_->IsOpen(KeyOf(source_stat))) return false;
+  if (::lstat(from->c_str(), &source_stat) != 0) return FailureOf(errno);
+  if (!S_ISDIR(source_stat.st_mode) && ledger_->IsOpen(KeyOf(source_stat)))
+    return FileFailure::kInUse;
   struct stat target_stat;
   if (::lstat(to->c_str(), &target_stat) == 0) {
-    if (KeyOf(target_stat) != KeyOf(source_stat)) return false;
+    if (KeyOf(target_stat) != KeyOf(source_stat)) return FileFailure::kAlreadyExists;
     // The same entry under another case: a rename to the case as given.
     const size_t cut = to->find_last_of('/');
     const WindowsPath parsed = ParseWindowsPath(target);
     if (cut == std::string::npos || parsed.parts.empty()) return false;
     const std::string given = to->substr(0, cut + 1) + SjisToUtf8(parsed.parts.back());
-    return ::rename(from->c_str(), given.c_str()) == 0;
+    return StatusOf(::rename(from->c_str(), given.c_str()));
   }
   if (::renameat2(AT_FDCWD, from->c_str(), AT_FDCWD, to->c_str(), RENAME_NOREPLACE) == 0) {
     return true;
@@ -423,45 +471,51 @@ bool HostFileSystem::MoveFileTo(const std::string& source, const std::string& ta
     // A file system without RENAME_NOREPLACE; the target was checked above.
     if (::rename(from->c_str(), to->c_str()) == 0) return true;
   }
-  if (errno != EXDEV || S_ISDIR(source_stat.st_mode)) return false;
+  if (errno != EXDEV || S_ISDIR(source_stat.st_mode)) return FailureOf(errno);
   // Another volume: files move by copy and delete, as MoveFile does.
-  if (!CopyFileTo(source, target, true)) return false;
-  return ::unlink(from->c_str()) == 0;
+  if (FileStatus copied = CopyFileTo(source, target, true); !copied) return copied;
+  return StatusOf(::unlink(from->c_str()));
 }
 
-bool HostFileSystem::MoveFileOver(const std::string& source, const std::string& target) {
+FileStatus HostFileSystem::MoveFileOver(const std::string& source, const std::string& target) {
   const auto from = NativePath(source);
   const auto to = NativePath(target);
   if (!from || !to) return false;
   struct stat source_stat;
-  if (::lstat(from->c_str(), &source_stat) != 0 || S_ISDIR(source_stat.st_mode)) return false;
-  if (ledger_->IsOpen(KeyOf(source_stat))) return false;
+  if (::lstat(from->c_str(), &source_stat) != 0) return FailureOf(errno);
+  if (S_ISDIR(source_stat.st_mode)) return FileFailure::kAccessDenied;
+  if (ledger_->IsOpen(KeyOf(source_stat))) return FileFailure::kInUse;
   struct stat target_stat;
   if (::lstat(to->c_str(), &target_stat) == 0 && KeyOf(target_stat) != KeyOf(source_stat)) {
     // Windows refuses to replace these; rename(2) would not.
-    if (S_ISDIR(target_stat.st_mode) || IsReadOnly(target_stat)) return false;
-    if (ledger_->IsOpen(KeyOf(target_stat))) return false;
+    if (S_ISDIR(target_stat.st_mode) || IsReadOnly(target_stat)) return FileFailure::kAccessDenied;
+    if (ledger_->IsOpen(KeyOf(target_stat))) return FileFailure::kInUse;
   }
   // rename(2) replaces atomically and fails with EXDEV across volumes, as wanted.
-  return ::rename(from->c_str(), to->c_str()) == 0;
+  return StatusOf(::rename(from->c_str(), to->c_str()));
 }
 
-bool HostFileSystem::RemoveFile(const std::string& path) {
+FileStatus HostFileSystem::RemoveFile(const std::string& path) {
   const auto native = NativePath(path);
   const auto st = native ? StatOf(*native) : std::nullopt;
-  if (!st || S_ISDIR(st->st_mode) || IsReadOnly(*st) || ledger_->IsOpen(KeyOf(*st))) return false;
-  return ::unlink(native->c_str()) == 0;
+  if (!st) return FileFailure::kNotFound;
+  if (S_ISDIR(st->st_mode) || IsReadOnly(*st)) return FileFailure::kAccessDenied;
+  if (ledger_->IsOpen(KeyOf(*st))) return FileFailure::kInUse;
+  return StatusOf(::unlink(native->c_str()));
 }
 
-bool HostFileSystem::MakeDirectory(const std::string& path) {
+FileStatus HostFileSystem::MakeDirectory(const std::string& path) {
   const auto native = NativePath(path);
-  return native && ::mkdir(native->c_str(), 0777) == 0;
+  if (!native) return false;
+  return StatusOf(::mkdir(native->c_str(), 0777));
 }
 
-bool HostFileSystem::RemoveDirectoryAt(const std::string& path) {
+FileStatus HostFileSystem::RemoveDirectoryAt(const std::string& path) {
   const auto native = NativePath(path);
   const auto st = native ? StatOf(*native) : std::nullopt;
-  return st && S_ISDIR(st->st_mode) && ::rmdir(native->c_str()) == 0;
+  if (!st) return FileFailure::kNotFound;
+  if (!S_ISDIR(st->st_mode)) return false;
+  return StatusOf(::rmdir(native->c_str()));
 }
 
 std::vector<DirEntry> HostFileSystem::ListDirectory(const std::string& folder) {

@@ -263,10 +263,10 @@ std::optional<uint32_t> MemoryFileSystem::GetAttributes(const std::string& path)
   return node->Attributes();
 }
 
-bool MemoryFileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
+FileStatus MemoryFileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
   auto location = Locate(path);
   Node* node = location ? Find(*location) : nullptr;
-  if (node == nullptr) return false;
+  if (node == nullptr) return FileFailure::kNotFound;
   if (node->is_dir) {
     node->attributes = kAttrDirectory | (attributes & kSettableAttributes);
   } else {
@@ -282,10 +282,11 @@ std::optional<uint32_t> MemoryFileSystem::GetFileDosTime(const std::string& path
   return node->file->dos_time;
 }
 
-bool MemoryFileSystem::SetFileDosTime(const std::string& path, uint32_t dos_time) {
+FileStatus MemoryFileSystem::SetFileDosTime(const std::string& path, uint32_t dos_time) {
   auto location = Locate(path);
   Node* node = location ? Find(*location) : nullptr;
-  if (node == nullptr || node->is_dir || !UnpackDosTime(dos_time)) return false;
+  if (node == nullptr) return FileFailure::kNotFound;
+  if (node->is_dir || !UnpackDosTime(dos_time)) return false;
   // The file system keeps two-second steps, as a DOS time does.
   node->file->dos_time = dos_time;
   return true;
@@ -298,26 +299,28 @@ std::optional<int64_t> MemoryFileSystem::GetFileSize(const std::string& path) {
   return node->file->bytes.size();
 }
 
-bool MemoryFileSystem::CopyFileTo(const std::string& source, const std::string& target,
-                                  bool fail_if_exists) {
+FileStatus MemoryFileSystem::CopyFileTo(const std::string& source, const std::string& target,
+                                        bool fail_if_exists) {
   auto from = Locate(source);
   auto to = Locate(target);
   Node* source_node = from ? Find(*from) : nullptr;
-  if (source_node == nullptr || source_node->is_dir || !to || to->trailing) return false;
+  if (source_node == nullptr) return FileFailure::kNotFound;
+  if (source_node->is_dir || !to || to->trailing) return false;
   Node* parent = FindParent(*to);
-  if (parent == nullptr) return false;
+  if (parent == nullptr) return FileFailure::kNotFound;
   // The copy reads the source while others may keep it open for reading and writing.
   OpenRecord reader;
   reader.read = reader.share_read = reader.share_write = true;
   auto reading = state_->ledger->TryOpen(KeyOf(*source_node->file), reader);
-  if (!reading) return false;
+  if (!reading) return FileFailure::kInUse;
   const std::string& name = to->parts.back();
   auto it = parent->children.find(AsciiLower(name));
   if (it != parent->children.end()) {
     Node& existing = *it->second;
-    if (fail_if_exists || existing.is_dir || &existing == source_node) return false;
-    if ((existing.file->attributes & kAttrReadOnly) != 0) return false;
-    if (state_->ledger->IsOpen(KeyOf(*existing.file))) return false;
+    if (fail_if_exists) return FileFailure::kAlreadyExists;
+    if (existing.is_dir || &existing == source_node) return false;
+    if ((existing.file->attributes & kAttrReadOnly) != 0) return FileFailure::kAccessDenied;
+    if (state_->ledger->IsOpen(KeyOf(*existing.file))) return FileFailure::kInUse;
     const std::string kept_name = existing.name;
     it->second = CloneFile(*source_node, kept_name, *state_);
     return true;
@@ -326,16 +329,17 @@ bool MemoryFileSystem::CopyFileTo(const std::string& source, const std::string& 
   return true;
 }
 
-bool MemoryFileSystem::MoveFileTo(const std::string& source, const std::string& target) {
+FileStatus MemoryFileSystem::MoveFileTo(const std::string& source, const std::string& target) {
   auto from = Locate(source);
   auto to = Locate(target);
   if (!from || !to || from->parts.empty() || to->parts.empty()) return false;
   Node* node = Find(*from);
   Node* from_parent = FindParent(*from);
   Node* to_parent = FindParent(*to);
-  if (node == nullptr || from_parent == nullptr || to_parent == nullptr) return false;
+  if (node == nullptr || from_parent == nullptr || to_parent == nullptr)
+    return FileFailure::kNotFound;
   if (to->trailing && !node->is_dir) return false;
-  if (HasOpenFiles(*node, *state_->ledger)) return false;
+  if (HasOpenFiles(*node, *state_->ledger)) return FileFailure::kInUse;
   if (node->is_dir && from->drive != to->drive) return false;
   // A folder cannot go below itself.
   if (node->is_dir) {
@@ -351,7 +355,9 @@ bool MemoryFileSystem::MoveFileTo(const std::string& source, const std::string& 
   const std::string& new_name = to->parts.back();
   auto existing = to_parent->children.find(AsciiLower(new_name));
   // Renaming to the same name in another case is allowed; any other existing target is not.
-  if (existing != to_parent->children.end() && existing->second.get() != node) return false;
+  if (existing != to_parent->children.end() && existing->second.get() != node) {
+    return FileFailure::kAlreadyExists;
+  }
   auto owned = std::move(from_parent->children[AsciiLower(from->parts.back())]);
   from_parent->children.erase(AsciiLower(from->parts.back()));
   owned->name = new_name;
@@ -359,7 +365,7 @@ bool MemoryFileSystem::MoveFileTo(const std::string& source, const std::string& 
   return true;
 }
 
-bool MemoryFileSystem::MoveFileOver(const std::string& source, const std::string& target) {
+FileStatus MemoryFileSystem::MoveFileOver(const std::string& source, const std::string& target) {
   auto from = Locate(source);
   auto to = Locate(target);
   if (!from || !to || from->parts.empty() || to->parts.empty() || to->trailing) return false;
@@ -367,16 +373,17 @@ bool MemoryFileSystem::MoveFileOver(const std::string& source, const std::string
   Node* node = Find(*from);
   Node* from_parent = FindParent(*from);
   Node* to_parent = FindParent(*to);
-  if (node == nullptr || node->is_dir || from_parent == nullptr || to_parent == nullptr) {
-    return false;
-  }
-  if (state_->ledger->IsOpen(KeyOf(*node->file))) return false;
+  if (node == nullptr || from_parent == nullptr || to_parent == nullptr)
+    return FileFailure::kNotFound;
+  if (node->is_dir) return FileFailure::kAccessDenied;
+  if (state_->ledger->IsOpen(KeyOf(*node->file))) return FileFailure::kInUse;
   const std::string& new_name = to->parts.back();
   auto existing = to_parent->children.find(AsciiLower(new_name));
   if (existing != to_parent->children.end() && existing->second.get() != node) {
     const Node& old = *existing->second;
-    if (old.is_dir || (old.file->attributes & kAttrReadOnly) != 0) return false;
-    if (state_->ledger->IsOpen(KeyOf(*old.file))) return false;
+    if (old.is_dir || (old.file->attributes & kAttrReadOnly) != 0)
+      return FileFailure::kAccessDenied;
+    if (state_->ledger->IsOpen(KeyOf(*old.file))) return FileFailure::kInUse;
   }
   auto owned = std::move(from_parent->children[AsciiLower(from->parts.back())]);
   from_parent->children.erase(AsciiLower(from->parts.back()));
@@ -385,38 +392,38 @@ bool MemoryFileSystem::MoveFileOver(const std::string& source, const std::string
   return true;
 }
 
-bool MemoryFileSystem::RemoveFile(const std::string& path) {
+FileStatus MemoryFileSystem::RemoveFile(const std::string& path) {
   auto location = Locate(path);
   if (!location) return false;
   Node* node = Find(*location);
   Node* parent = FindParent(*location);
-  if (node == nullptr || parent == nullptr || node->is_dir) return false;
-  if ((node->file->attributes & kAttrReadOnly) != 0) return false;
-  if (state_->ledger->IsOpen(KeyOf(*node->file))) return false;
+  if (node == nullptr || parent == nullptr) return FileFailure::kNotFound;
+  if (node->is_dir || (node->file->attributes & kAttrReadOnly) != 0)
+    return FileFailure::kAccessDenied;
+  if (state_->ledger->IsOpen(KeyOf(*node->file))) return FileFailure::kInUse;
   parent->children.erase(AsciiLower(location->parts.back()));
   return true;
 }
 
-bool MemoryFileSystem::MakeDirectory(const std::string& path) {
+FileStatus MemoryFileSystem::MakeDirectory(const std::string& path) {
   auto location = Locate(path);
   if (!location) return false;
   Node* parent = FindParent(*location);
-  if (parent == nullptr) return false;
+  if (parent == nullptr) return FileFailure::kNotFound;
   const std::string& name = location->parts.back();
-  if (parent->children.count(AsciiLower(name)) != 0) return false;
+  if (parent->children.count(AsciiLower(name)) != 0) return FileFailure::kAlreadyExists;
   parent->children.emplace(AsciiLower(name), NewFolder(name, state_->clock));
   return true;
 }
 
-bool MemoryFileSystem::RemoveDirectoryAt(const std::string& path) {
+FileStatus MemoryFileSystem::RemoveDirectoryAt(const std::string& path) {
   auto location = Locate(path);
   if (!location) return false;
   Node* node = Find(*location);
   Node* parent = FindParent(*location);
-  if (node == nullptr || parent == nullptr || !node->is_dir || !node->children.empty()) {
-    return false;
-  }
-  if ((node->attributes & kAttrReadOnly) != 0) return false;
+  if (node == nullptr || parent == nullptr) return FileFailure::kNotFound;
+  if (!node->is_dir || !node->children.empty()) return false;
+  if ((node->attributes & kAttrReadOnly) != 0) return FileFailure::kAccessDenied;
   parent->children.erase(AsciiLower(location->parts.back()));
   return true;
 }

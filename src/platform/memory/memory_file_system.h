@@ -31,17 +31,17 @@ class MemoryFileSystem : public FileSystem {
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
   std::optional<uint32_t> GetAttributes(const std::string& path) override;
-  bool SetAttributes(const std::string& path, uint32_t attributes) override;
+  FileStatus SetAttributes(const std::string& path, uint32_t attributes) override;
   std::optional<uint32_t> GetFileDosTime(const std::string& path) override;
-  bool SetFileDosTime(const std::string& path, uint32_t dos_time) override;
+  FileStatus SetFileDosTime(const std::string& path, uint32_t dos_time) override;
   std::optional<int64_t> GetFileSize(const std::string& path) override;
-  bool CopyFileTo(const std::string& source, const std::string& target,
-                  bool fail_if_exists) override;
-  bool MoveFileTo(const std::string& source, const std::string& target) override;
-  bool MoveFileOver(const std::string& source, const std::string& target) override;
-  bool RemoveFile(const std::string& path) override;
-  bool MakeDirectory(const std::string& path) override;
-  bool RemoveDirectoryAt(const std::string& path) override;
+  FileStatus CopyFileTo(const std::string& source, const std::string& target,
+                        bool fail_if_exists) override;
+  FileStatus MoveFileTo(const std::string& source, const std::string& target) override;
+  FileStatus MoveFileOver(const std::string& source, const std::string& target) override;
+  FileStatus RemoveFile(const std::string& path) override;
+  FileStatus MakeDirectory(const std::string& path) override;
+  FileStatus RemoveDirectoryAt(const std::string& path) override;
   std::vector<DirEntry> ListDirectory(const std::string& folder) override;
   std::optional<uint64_t> FreeBytes(const std::string& path) override;
   std::string ShortPathName(const std::string& path) override;

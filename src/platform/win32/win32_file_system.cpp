@@ -93,19 +93,22 @@ bool IsFolder(const WIN32_FILE_ATTRIBUTE_DATA& data) {
 // shares no writing, so no other writer can exist while it is open).
 class Win32File : public File {
  public:
-  Win32File(UniqueHandle handle, bool writable, bool sole_writer)
-      : handle_(std::move(handle)), writable_(writable), sole_writer_(sole_writer) {}
+  Win32File(std::string path, UniqueHandle handle, bool writable, bool sole_writer)
+      : path_(std::move(path)),
+        handle_(std::move(handle)),
+        writable_(writable),
+        sole_writer_(sole_writer) {}
 
   int64_t Read(void* buffer, int64_t count) override {
     char* out = static_cast<char*>(buffer);
     int64_t done = 0;
-    Seek(position_);
+    Seek(position_, kFileReadError);
     while (done < count) {
       DWORD n = 0;
       const DWORD wanted = static_cast<DWORD>(std::min(count - done, kMaxChunk));
       system_position_ = -1;  // unknown until the call has succeeded
       if (!::ReadFile(handle_.get(), out + done, wanted, &n, /*overlapped=*/nullptr)) {
-        throw KoruError(kStreamReadError);
+        throw Failed(kFileReadError);
       }
       system_position_ = position_ + done + n;
       if (n == 0) break;
@@ -118,10 +121,11 @@ class Win32File : public File {
   int64_t Write(const void* buffer, int64_t count) override {
     if (count <= 0) return 0;
     if (position_ > std::numeric_limits<int64_t>::max() - count) {
-      throw KoruError(kStreamWriteError);
+      ::SetLastError(ERROR_NEGATIVE_SEEK);
+      throw Failed(kFileWriteError);
     }
     const char* in = static_cast<const char*>(buffer);
-    Seek(position_);
+    Seek(position_, kFileWriteError);
     const int64_t size = size_;
     int64_t done = 0;
     while (done < count) {
@@ -129,8 +133,12 @@ class Win32File : public File {
       const DWORD wanted = static_cast<DWORD>(std::min(count - done, kMaxChunk));
       system_position_ = -1;
       size_ = -1;
-      if (!::WriteFile(handle_.get(), in + done, wanted, &n, /*overlapped=*/nullptr) || n == 0) {
-        throw KoruError(kStreamWriteError);
+      if (!::WriteFile(handle_.get(), in + done, wanted, &n, /*overlapped=*/nullptr)) {
+        throw Failed(kFileWriteError);
+      }
+      if (n == 0) {
+        ::SetLastError(ERROR_DISK_FULL);
+        throw Failed(kFileWriteError);
       }
       system_position_ = position_ + done + n;
       done += n;
@@ -143,7 +151,7 @@ class Win32File : public File {
   int64_t GetSize() override {
     if (size_ >= 0) return size_;
     LARGE_INTEGER size;
-    if (!::GetFileSizeEx(handle_.get(), &size)) throw KoruError(kStreamReadError);
+    if (!::GetFileSizeEx(handle_.get(), &size)) throw Failed(kFileReadError);
     if (sole_writer_) size_ = size.QuadPart;
     return size.QuadPart;
   }
@@ -152,29 +160,39 @@ class Win32File : public File {
   void SetPosition(int64_t position) override { position_ = std::max<int64_t>(position, 0); }
 
   void SetSize(int64_t size) override {
-    if (!writable_ || size < 0) throw KoruError(kStreamWriteError);
-    Seek(size);
+    if (!writable_ || size < 0) {
+      ::SetLastError(ERROR_ACCESS_DENIED);
+      throw Failed(kFileWriteError);
+    }
+    Seek(size, kFileWriteError);
     size_ = -1;
-    if (!::SetEndOfFile(handle_.get())) throw KoruError(kStreamWriteError);
+    if (!::SetEndOfFile(handle_.get())) throw Failed(kFileWriteError);
     if (position_ > size) position_ = size;
   }
 
   void Flush() override {
-    if (writable_ && !::FlushFileBuffers(handle_.get())) throw KoruError(kStreamWriteError);
+    if (writable_ && !::FlushFileBuffers(handle_.get())) throw Failed(kFileWriteError);
   }
 
  private:
-  void Seek(int64_t position) {
+  // Moves the system's file pointer; a failure is one of the read or write it serves.
+  void Seek(int64_t position, const char* failure_format) {
     if (position == system_position_) return;
     LARGE_INTEGER at;
     at.QuadPart = position;
     system_position_ = -1;
     if (!::SetFilePointerEx(handle_.get(), at, /*new_position=*/nullptr, FILE_BEGIN)) {
-      throw KoruError(kStreamReadError);
+      throw Failed(failure_format);
     }
     system_position_ = position;
   }
 
+  // The error naming this file, with the system's reason for the last failed call.
+  KoruError Failed(const char* format) const {
+    return FileIoError(format, path_, win32::SystemMessage(::GetLastError()));
+  }
+
+  std::string path_;
   UniqueHandle handle_;
   bool writable_;
   bool sole_writer_;
@@ -211,8 +229,45 @@ std::unique_ptr<File> Win32FileSystem::OpenFile(const std::string& path,
   if (!handle) throw win32::Win32Error(::GetLastError(), message);
   const bool writable = options.access != FileAccess::kRead;
   const bool sole_writer = options.share == FileShare::kNone || options.share == FileShare::kRead;
-  return std::make_unique<Win32File>(std::move(handle), writable, sole_writer);
+  return std::make_unique<Win32File>(path, std::move(handle), writable, sole_writer);
 }
+
+namespace {
+
+// The last error of a failed call as a file operation's status.
+FileStatus LastFailure() {
+  const DWORD code = ::GetLastError();
+  FileFailure failure = FileFailure::kOther;
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+      failure = FileFailure::kNotFound;
+      break;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      failure = FileFailure::kInUse;
+      break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+      failure = FileFailure::kAccessDenied;
+      break;
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS:
+      failure = FileFailure::kAlreadyExists;
+      break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      failure = FileFailure::kDiskFull;
+      break;
+  }
+  return FileStatus(failure, win32::SystemMessage(code));
+}
+
+// The status of a call that returns nonzero on success.
+FileStatus StatusOf(BOOL succeeded) { return succeeded ? FileStatus(true) : LastFailure(); }
+
+}  // namespace
 
 bool Win32FileSystem::FileExists(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
@@ -230,10 +285,10 @@ std::optional<uint32_t> Win32FileSystem::GetAttributes(const std::string& path) 
   return attributes;
 }
 
-bool Win32FileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
+FileStatus Win32FileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
   DWORD bits = attributes & kSettableAttributes;
   if (bits == 0) bits = FILE_ATTRIBUTE_NORMAL;
-  return ::SetFileAttributesW(Wide(path).c_str(), bits) != 0;
+  return StatusOf(::SetFileAttributesW(Wide(path).c_str(), bits));
 }
 
 std::optional<uint32_t> Win32FileSystem::GetFileDosTime(const std::string& path) {
@@ -242,9 +297,10 @@ std::optional<uint32_t> Win32FileSystem::GetFileDosTime(const std::string& path)
   return DosTimeOf(data->ftLastWriteTime);
 }
 
-bool Win32FileSystem::SetFileDosTime(const std::string& path, uint32_t dos_time) {
+FileStatus Win32FileSystem::SetFileDosTime(const std::string& path, uint32_t dos_time) {
   const auto data = AttributeData(path);
-  if (!data || IsFolder(*data)) return false;
+  if (!data) return FileFailure::kNotFound;
+  if (IsFolder(*data)) return false;
   FILETIME local;
   FILETIME utc;
   if (!::DosDateTimeToFileTime(static_cast<WORD>(dos_time >> 16),
@@ -258,8 +314,8 @@ bool Win32FileSystem::SetFileDosTime(const std::string& path, uint32_t dos_time)
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     /*security=*/nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                     /*template=*/nullptr));
-  return handle &&
-         ::SetFileTime(handle.get(), /*creation=*/nullptr, /*last_access=*/nullptr, &utc) != 0;
+  if (!handle) return LastFailure();
+  return StatusOf(::SetFileTime(handle.get(), /*creation=*/nullptr, /*last_access=*/nullptr, &utc));
 }
 
 std::optional<int64_t> Win32FileSystem::GetFileSize(const std::string& path) {
@@ -268,51 +324,51 @@ std::optional<int64_t> Win32FileSystem::GetFileSize(const std::string& path) {
   return (static_cast<int64_t>(data->nFileSizeHigh) << 32) | data->nFileSizeLow;
 }
 
-bool Win32FileSystem::CopyFileTo(const std::string& source, const std::string& target,
-                                 bool fail_if_exists) {
+FileStatus Win32FileSystem::CopyFileTo(const std::string& source, const std::string& target,
+                                       bool fail_if_exists) {
   const std::wstring wide_target = Wide(target);
   // As in OpenFile: Wine running as root would replace a read-only target.
   const DWORD existing = ::GetFileAttributesW(wide_target.c_str());
   if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY) != 0) {
-    return false;
+    ::SetLastError(fail_if_exists ? ERROR_FILE_EXISTS : ERROR_ACCESS_DENIED);
+    return LastFailure();
   }
-  return ::CopyFileW(Wide(source).c_str(), wide_target.c_str(), fail_if_exists) != 0;
+  return StatusOf(::CopyFileW(Wide(source).c_str(), wide_target.c_str(), fail_if_exists));
 }
 
-bool Win32FileSystem::MoveFileTo(const std::string& source, const std::string& target) {
+FileStatus Win32FileSystem::MoveFileTo(const std::string& source, const std::string& target) {
   // Files may change volume (copy and delete); an existing target is never replaced.
-  return ::MoveFileExW(Wide(source).c_str(), Wide(target).c_str(), MOVEFILE_COPY_ALLOWED) != 0;
+  return StatusOf(::MoveFileExW(Wide(source).c_str(), Wide(target).c_str(), MOVEFILE_COPY_ALLOWED));
 }
 
-bool Win32FileSystem::MoveFileOver(const std::string& source, const std::string& target) {
+FileStatus Win32FileSystem::MoveFileOver(const std::string& source, const std::string& target) {
   // MoveFileEx would also rename a folder; only files are meant here.
   const DWORD attributes = ::GetFileAttributesW(Wide(source).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    return false;
-  }
+  if (attributes == INVALID_FILE_ATTRIBUTES) return LastFailure();
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileFailure::kAccessDenied;
   // Windows refuses to replace a read-only file, Wine does not: the rule is kept here.
   const DWORD target_attributes = ::GetFileAttributesW(Wide(target).c_str());
   if (target_attributes != INVALID_FILE_ATTRIBUTES &&
       (target_attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     ::SetLastError(ERROR_ACCESS_DENIED);
-    return false;
+    return LastFailure();
   }
   // Without MOVEFILE_COPY_ALLOWED a move never copies, so the replacement is one rename;
   // write-through makes it reach the disc before the call returns.
-  return ::MoveFileExW(Wide(source).c_str(), Wide(target).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  return StatusOf(::MoveFileExW(Wide(source).c_str(), Wide(target).c_str(),
+                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
 }
 
-bool Win32FileSystem::RemoveFile(const std::string& path) {
-  return ::DeleteFileW(Wide(path).c_str()) != 0;
+FileStatus Win32FileSystem::RemoveFile(const std::string& path) {
+  return StatusOf(::DeleteFileW(Wide(path).c_str()));
 }
 
-bool Win32FileSystem::MakeDirectory(const std::string& path) {
-  return ::CreateDirectoryW(Wide(path).c_str(), /*security=*/nullptr) != 0;
+FileStatus Win32FileSystem::MakeDirectory(const std::string& path) {
+  return StatusOf(::CreateDirectoryW(Wide(path).c_str(), /*security=*/nullptr));
 }
 
-bool Win32FileSystem::RemoveDirectoryAt(const std::string& path) {
-  return ::RemoveDirectoryW(Wide(path).c_str()) != 0;
+FileStatus Win32FileSystem::RemoveDirectoryAt(const std::string& path) {
+  return StatusOf(::RemoveDirectoryW(Wide(path).c_str()));
 }
 
 std::vector<DirEntry> Win32FileSystem::ListDirectory(const std::string& folder) {
