@@ -58,14 +58,17 @@ for t in "${targets[@]}"; do
   if [[ -z $(ls -A "$dir") ]]; then "$build/fuzz/${t}_replay" --write-seeds "$dir" >/dev/null; fi
   # A crash ends the run early and is counted below; the campaign goes on with the next
   # target.
+  started=$(date +%s)
   nice -n 19 "$build/fuzz/$t" "$dir" -max_len=65536 -malloc_limit_mb=512 -rss_limit_mb=2048 \
     -timeout=10 -max_total_time="$seconds" -print_final_stats=1 \
     -artifact_prefix="$findings/" >"$log" 2>&1 || true
+  # The time it really ran: a run ended early (a crash, SIGINT) counts only what it used.
+  elapsed=$(($(date +%s) - started))
   execs=$(stat "$log" number_of_executed_units)
   rate=$(stat "$log" average_exec_per_sec)
   read -r cov ft < <(coverage "$log" || true)
   found=$(find "$findings" -type f | wc -l)
   printf '%-20s %12s %9s %7s %8s %9s\n' "$t" "${execs:-?}" "${rate:-?}" "${cov:-?}" "${ft:-?}" "$found"
-  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$(date -u +%FT%TZ)" "$t" "$seconds" "${execs:-0}" \
+  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$(date -u +%FT%TZ)" "$t" "$elapsed" "${execs:-0}" \
     "${rate:-0}" "${cov:-0}" "${ft:-0}" "$found" "$log" >>"$corpus/campaign.tsv"
 done
